@@ -1,0 +1,155 @@
+#pragma once
+// tNUVCustomObject: the general script object.
+//
+// Members live in a chained hash table whose first record per bucket sits in the
+// bucket array itself. Lookups by a name body reuse the hash cached in the body's
+// Hint; a hint that equals the name's hash and finds nothing means the member is
+// absent. Records found deep in a chain move to its head. Tables resize lazily at
+// the next GetMember after RequestRehash.
+//
+// Self-reference rule: a member value that is a closure bound to this very object
+// (objthis == this) holds no counted reference to this object, so methods bound to
+// their own object make no cycle. Storing such a value is followed by one Release,
+// and overwriting, clearing or deleting it is preceded by one AddRef.
+//
+// Life cycle: live -> invalidating (the finalizer runs) -> invalidated (members
+// gone; member operations answer -1006 except IsValid) -> destroyed at the last
+// Release. The object also carries class names for instanceof, up to four native
+// instances keyed by class id, and the names of its finalizer and missing-member
+// handler.
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/objects/dispatch.h"
+
+namespace NUV {
+
+constexpr int32_t NUVMaxNativeInstances = 4;
+constexpr int32_t NUVMaxHashBits = 32;
+
+class tNUVCustomObject : public tNUVDispatch {
+public:
+  explicit tNUVCustomObject(int32_t hashBits = 3);
+  ~tNUVCustomObject() override;
+
+  int32_t CallMember(uint32_t flags, const char16_t* memberName, uint32_t* hint, tNUVVariant* result,
+                     int32_t argumentCount, tNUVVariant** arguments, iNUVDispatch2* objThis) override;
+  int32_t GetMember(uint32_t flags, const char16_t* memberName, uint32_t* hint, tNUVVariant* result,
+                    iNUVDispatch2* objThis) override;
+  int32_t SetMember(uint32_t flags, const char16_t* memberName, uint32_t* hint, const tNUVVariant* value,
+                    iNUVDispatch2* objThis) override;
+  int32_t GetMemberCount(int32_t* result, const char16_t* memberName, uint32_t* hint,
+                         iNUVDispatch2* objThis) override;
+  int32_t SetMemberByBody(uint32_t flags, tNUVVariantString* memberName, const tNUVVariant* value,
+                          iNUVDispatch2* objThis) override;
+  int32_t EnumerateMembers(uint32_t flags, tNUVVariantClosure_S* callback, iNUVDispatch2* objThis) override;
+  int32_t DeleteMember(uint32_t flags, const char16_t* memberName, uint32_t* hint,
+                       iNUVDispatch2* objThis) override;
+  int32_t Invalidate(uint32_t flags, const char16_t* memberName, uint32_t* hint,
+                     iNUVDispatch2* objThis) override;
+  int32_t IsValid(uint32_t flags, const char16_t* memberName, uint32_t* hint, iNUVDispatch2* objThis) override;
+  int32_t CreateInstance(uint32_t flags, const char16_t* memberName, uint32_t* hint, iNUVDispatch2** result,
+                         int32_t argumentCount, tNUVVariant** arguments, iNUVDispatch2* objThis) override;
+  int32_t IsInstanceOf(uint32_t flags, const char16_t* memberName, uint32_t* hint, const char16_t* className,
+                       iNUVDispatch2* objThis) override;
+  int32_t ApplyOperation(uint32_t flags, const char16_t* memberName, uint32_t* hint, tNUVVariant* result,
+                         const tNUVVariant* operand, iNUVDispatch2* objThis) override;
+  int32_t NativeInstanceSlot(int32_t kind, int32_t classId, iNUVNativeInstance** instance) override;
+  int32_t ClassInfo(int32_t kind, int32_t index, tNUVVariant* value) override;
+
+  void BeforeDestruction() override;
+  // Runs the finalizer, invalidates the native instances and clears the members.
+  virtual void Finalize();
+
+  // Asks every custom object to resize its table at its next GetMember.
+  static void RequestRehash();
+
+  int32_t GetCount() const { return Count; }
+  int32_t GetHashSize() const { return HashSize; }
+  bool GetIsInvalidated() const { return IsInvalidated; }
+
+  static constexpr uint32_t NUVSymbolUsing = 0x1;
+  static constexpr uint32_t NUVSymbolInitialized = 0x2;
+  static constexpr uint32_t NUVSymbolHidden = 0x8;
+  static constexpr uint32_t NUVSymbolStatic = 0x10;
+
+  struct tSymbolData {
+    tNUVVariantString* Name = nullptr;
+    uint32_t Hash = 0;
+    uint32_t SymFlags = 0;
+    tNUVVariant Value;
+    tSymbolData* Next = nullptr;
+  };
+
+protected:
+  // Runs Finalize once; re-entry does nothing.
+  void FinalizeOnce();
+  // Empties the table; object references are gathered first and released last, so
+  // finalizers of member objects see an empty table.
+  void ClearMembers();
+
+  tSymbolData* FindMember(const char16_t* name, uint32_t* hint);
+  tSymbolData* AddMember(const char16_t* name, uint32_t* hint, tNUVVariantString* body = nullptr);
+  bool RemoveMember(const char16_t* name);
+
+  // Self-reference compensation around stores into member values.
+  void AfterStore(const tNUVVariant& value) {
+    if (value.vt == tvtObject && value.Object.ObjThis == this) Release();
+  }
+  void BeforeRemove(const tNUVVariant& value) {
+    if (value.vt == tvtObject && value.Object.ObjThis == this) AddRef();
+  }
+  void StoreValue(tSymbolData& symbol, const tNUVVariant& value);
+
+  int32_t Count = 0;
+  int32_t HashSize = 0;
+  uint32_t HashMask = 0;
+  tSymbolData* Symbols = nullptr;
+  uint32_t RebuildHashMagic = 0;
+  bool IsInvalidated = false;
+  bool IsInvalidating = false;
+  iNUVNativeInstance* NativeInstances[NUVMaxNativeInstances] = {};
+  int32_t ClassIDs[NUVMaxNativeInstances] = {-1, -1, -1, -1};
+  bool CallFinalize = true;
+  tNUVString FinalizeName;
+  bool CallMissing = false;
+  bool ProcessingMissing = false;
+  tNUVString MissingName;
+  std::vector<tNUVString> ClassNames;
+
+private:
+  void RebuildHashIfNeeded();
+  void Rehash(int32_t newHashSize);
+  // promote: move a record found deep in its chain to the chain's head.
+  tSymbolData* SearchBucket(const char16_t* name, uint32_t hash, bool promote = true);
+  void ClearSymbol(tSymbolData& symbol);
+  // SetMember and SetMemberByBody; body, when given, is shared by a new member.
+  int32_t SetMemberCommon(uint32_t flags, const char16_t* name, uint32_t* hint, tNUVVariantString* body,
+                          const tNUVVariant* value, iNUVDispatch2* objThis);
+  // Asks the missing-member handler to get (value out) or set (value in) a member;
+  // true when the handler took care of it.
+  bool CallMissingHandler(bool isSet, const char16_t* name, tNUVVariant& value);
+};
+
+// The temporary property object of the missing-member protocol: one variant that a
+// get copies out and a set stores into.
+class tNUVSimpleGetSetProperty : public tNUVDispatch {
+public:
+  explicit tNUVSimpleGetSetProperty(const tNUVVariant& value) : Value(value) {}
+  int32_t GetMember(uint32_t flags, const char16_t* memberName, uint32_t* hint, tNUVVariant* result,
+                    iNUVDispatch2* objThis) override;
+  int32_t SetMember(uint32_t flags, const char16_t* memberName, uint32_t* hint, const tNUVVariant* value,
+                    iNUVDispatch2* objThis) override;
+  int32_t SetMemberByBody(uint32_t flags, tNUVVariantString* memberName, const tNUVVariant* value,
+                          iNUVDispatch2* objThis) override;
+  const tNUVVariant& GetValue() const { return Value; }
+
+private:
+  tNUVVariant Value;
+};
+
+// A new, empty general object (3 hash bits).
+iNUVDispatch2* NUVCreateCustomObject();
+
+}  // namespace NUV

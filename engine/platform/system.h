@@ -1,0 +1,23 @@
+#pragma once
+// Small operating-system services used by the engine: pointer text, floating-point
+// control and the native debugger break.
+
+#include <cstddef>
+
+namespace NUV::Platform {
+
+// Number of hexadecimal digits of a pointer (16 on x86-64).
+constexpr size_t PointerHexDigits = sizeof(void*) * 2;
+
+// Writes the pointer as upper-case hexadecimal digits of full width, without a
+// prefix, followed by a terminating 0 (so out holds PointerHexDigits + 1 units).
+void FormatPointer(const void* pointer, char16_t* out);
+
+// Masks every floating-point exception trap, so division by zero and overflow give
+// infinities and NaNs instead of signals.
+void MaskFloatingPointTraps();
+
+// Stops in the native debugger when one is attached; otherwise does nothing.
+void BreakIntoDebugger();
+
+}  // namespace NUV::Platform

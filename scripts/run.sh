@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Builds the library and the console runner (installing what is missing) and runs
+# a NUV2 script with it: scripts/run.sh [options] scriptfile
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+
+"$root/scripts/setup.sh"
+"$root/scripts/build.sh" normal >/dev/null
+
+runner="$root/build/normal/runner/nuv"
+if [ ! -x "$runner" ]; then
+  echo "run: the library is built (build/normal/libmervanik.so), but the console runner nuv is not built yet." >&2
+  exit 1
+fi
+exec "$runner" "$@"
