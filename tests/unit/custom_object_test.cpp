@@ -12,9 +12,6 @@
 namespace NUV::ObjectsTest {
 namespace {
 
-using tFunctionHold = tHold<tScriptFunction>;
-using tObjectHold = tHold<tTestObject>;
-
 uint32_t HashOf(const char16_t* name) { return HashString(name, WideLength(name)); }
 
 // A function that does nothing and answers 0.

@@ -127,12 +127,18 @@ private:
   tObject* Object;
 };
 
+using tObjectHold = tHold<tTestObject>;
+using tFunctionHold = tHold<tScriptFunction>;
+
 // An argument list for the interface's (count, array of pointers) convention.
 class tArguments {
 public:
+  tArguments() = default;
   tArguments(std::initializer_list<tNUVVariant> values) : Values(values) {
     for (tNUVVariant& value : Values) Pointers.push_back(&value);
   }
+  tArguments(const tArguments&) = delete;   // Pointers point into Values
+  tArguments& operator=(const tArguments&) = delete;
   int32_t Count() const { return static_cast<int32_t>(Values.size()); }
   tNUVVariant** Data() { return Pointers.empty() ? nullptr : Pointers.data(); }
 
