@@ -11,18 +11,18 @@
 
 #include <cstdint>
 #include <deque>
+#include <string>
 #include <vector>
 
 #include "engine/compiler/compile_host.h"
+#include "engine/compiler/reserved_words.h"
 #include "engine/values/variant.h"
 
 namespace NUV {
 
 // The process-wide table of reserved words (a general script object mapping each
-// word to its token code). Engines hold a reference while they live; a lexer holds
-// one for its own lifetime as well.
-void NUVAddRefReservedWordTable();
-void NUVReleaseReservedWordTable();
+// word to its token code; reserved_words.h). Engines hold a reference while they
+// live; a lexer holds one for its own lifetime as well.
 
 // The dicfunc switch: array and dictionary literals evaluated as expressions are
 // wrapped in a function that is called at once. Off unless switched on.
@@ -63,6 +63,7 @@ private:
     int32_t ClosingToken = 0;
     char16_t Quote = 0;
     bool NeedsPlus = false;
+    int32_t StartOffset = 0;   // of the "@", for errors
   };
 
   int32_t ScanToken(int32_t* valueIndex);
@@ -87,6 +88,51 @@ private:
 
   // The lexer's implementation may add private helpers below.
   friend class tNUVLexerScanner;
+
+  // What the comment reader found at a "/".
+  enum class tCommentResult { NotComment, Skipped, SkippedToEnd };
+  // What ended a piece of string text.
+  enum class tPieceEnd { Quote, Ampersand, DollarBrace };
+  // What a preprocessor directive reported.
+  enum class tDirectiveResult { GoesOn, TextEnded, NotDirective };
+
+  // lexer.cpp: the token loop, operators, words and embeddable strings.
+  int32_t ScanNext(int32_t* valueIndex);
+  int32_t ScanWord(int32_t* valueIndex);
+  void AdvanceEmbeddable();
+  void QueueToken(int32_t token, int32_t value = 0);
+  void WrapLiteralToken(int32_t& token);
+  void NormaliseLineEnds();
+  bool Match(const char16_t* spelling);
+  void Advance();
+  void SkipSpace();
+  int32_t Offset(const char16_t* position) const { return static_cast<int32_t>(position - Text.data()); }
+  int32_t CursorOffset() const { return Offset(Cursor); }
+  [[noreturn]] void Raise(const char16_t* message, int32_t position, const tNUVString* parameter = nullptr);
+
+  // lexer_literals.cpp: comments and literals.
+  tCommentResult SkipComment();
+  int32_t ScanStringLiteral(int32_t* valueIndex);
+  // Reads string text after an opening quote up to the closing quote (or, when
+  // embeddable, up to "&" or "${"), joining adjacent literals at the quote.
+  tPieceEnd ScanStringPiece(char16_t quote, bool embeddable, int32_t errorOffset, std::u16string& piece);
+  int32_t ScanNumberLiteral(int32_t* valueIndex);
+  int32_t ScanOctetLiteral(int32_t* valueIndex);
+  int32_t ScanRegExpLiteral(int32_t* valueIndex);
+
+  // preprocessor.cpp: the directives.
+  tDirectiveResult ExecuteDirective();
+  void SkipFalseBlock();
+  // Reads "(" ... ")" at the cursor (after space), nested parentheses counted;
+  // returns the text inside with invisible units removed.
+  std::u16string ReadDirectiveParentheses();
+  // At an "@": which directive word follows (0 none, 1 set, 2 if, 3 endif); on a
+  // match the cursor moves behind the word.
+  int32_t MatchDirectiveWord();
+
+  // Start of the token being scanned; a comment or directive before the token
+  // moves it to where the token really begins.
+  int32_t ScanStart = 0;
 };
 
 }  // namespace NUV

@@ -129,6 +129,8 @@ using CustomObjectTable = tObjectTest;
 TEST_F(CustomObjectTable, RecordFoundDeepInAChainMovesToItsHead) {
   tObjectHold object(new tTestObject(0));
   ASSERT_EQ(object->GetHashSize(), 1);
+  tObjectHold negative(new tTestObject(-4));
+  EXPECT_EQ(negative->GetHashSize(), 1) << "bits are clamped at 0";
   for (const char16_t* name : {u"a", u"b", u"c", u"d", u"e", u"f"}) Put(object, name, 1);
   // The first member sits in the bucket record; later ones are chained at the head.
   using tNames = std::vector<std::u16string>;

@@ -289,7 +289,7 @@ TEST_F(DictionaryTest, SaveStructText) {
   EXPECT_EQ(files.Files[u"d.txt"], expected);
 
   // Nested in an array, the dictionary is indented with the array's elements.
-  iNUVDispatch2* holder = NewArray({tNUVVariant(empty, empty), Real(-2.0)});
+  iNUVDispatch2* holder = NewArray({tNUVVariant(empty, empty), tNUVVariant(-2.0)});
   Set(empty, u"k", Str(u"v"));
   ASSERT_EQ(NUVFindArray(holder)->GetCount(), 2);
   tNUVVariant fileName = Str(u"h.txt");
@@ -344,6 +344,18 @@ TEST_F(DictionaryTest, StaticMethodsStayOnTheClass) {
   Owned.push_back(made);
   EXPECT_NE(NUVFindDictionary(made), nullptr);
   EXPECT_EQ(Method(u"clear", made).Code, NUVResultOk);
+}
+
+TEST_F(DictionaryTest, ClassMethodsWorkOnAnyObjectMadeADictionary) {
+  iNUVDispatch2* plain = NUVCreateCustomObject();
+  Owned.push_back(plain);
+  Set(plain, u"a", Int(1));
+  Set(plain, u"b", Int(2), NUVHiddenMember);
+  ASSERT_EQ(Class->CallMember(0, nullptr, nullptr, nullptr, 0, nullptr, plain), NUVResultOk);
+  EXPECT_EQ(Method(u"clear", plain).Code, NUVResultInvalidObject) << "not constructed yet";
+  ASSERT_EQ(Method(u"Dictionary", plain).Code, NUVResultOk);
+  ASSERT_EQ(Method(u"clear", plain).Code, NUVResultOk);
+  EXPECT_EQ(Members(plain).size(), 0u);
 }
 
 TEST_F(DictionaryTest, SelfContainingDictionariesAreFreed) {

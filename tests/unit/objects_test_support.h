@@ -10,6 +10,7 @@
 #include <initializer_list>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/objects/custom_object.h"
