@@ -255,6 +255,17 @@ TEST(ParserExpressionTree, FunctionExpressionIsAConstantHoldingItsContext) {
   EXPECT_EQ(Actions("(function { })();").back(), "EmitExpressionStatement (( <context (anonymous)> (T_ARG -))");
 }
 
+TEST(ParserExpressionTree, LexerRewritesParseAsOrdinaryTokens) {
+  // An embeddable string arrives as a parenthesised concatenation.
+  EXPECT_EQ(Tree("x = @\"a&y;b${z}\""), "(= x (+ (+ (+ \"a\" (string y)) \"b\") (string z)))");
+  EXPECT_EQ(Tree("x = @\"n=&1+2;\""), "(= x \"n=3\")");
+  // An expression whose result is wanted compiles as a return statement.
+  tRecordingCompileHost host;
+  tNUVLexicalAnalyzer lexer(&host, u"1 + 2 * a", true, true);
+  EXPECT_EQ(NUVParse(&host, &lexer), 0);
+  EXPECT_EQ(host.Log, (tLines{"BeginContext global 0", "EmitReturn (+ 1 (* 2 a))", "EndContext"}));
+}
+
 TEST(ParserExpressionTree, NodesCarryTheLexerPosition) {
   tRecordingCompileHost host;
   tNUVLexicalAnalyzer lexer(&host, u"abc  +  d;", false, false);
