@@ -62,19 +62,19 @@ uint64_t Magnitude(int64_t value) {
   return value < 0 ? static_cast<uint64_t>(-(value + 1)) + 1 : static_cast<uint64_t>(value);
 }
 
-// snprintf into a std::string of exactly the needed size. The conversion spec is
+// snprintf into a std::string of exactly the needed size. The conversion directive is
 // built by the callers from a fixed set of flags and conversions.
-std::string FormatNarrow(const char* spec, ...) {
+std::string FormatNarrow(const char* directiveText, ...) {
   char small[256];
   va_list args;
-  va_start(args, spec);
-  int needed = std::vsnprintf(small, sizeof small, spec, args);
+  va_start(args, directiveText);
+  int needed = std::vsnprintf(small, sizeof small, directiveText, args);
   va_end(args);
   if (needed < 0) return std::string();
   if (static_cast<size_t>(needed) < sizeof small) return std::string(small, static_cast<size_t>(needed));
   std::string large(static_cast<size_t>(needed) + 1, '\0');
-  va_start(args, spec);
-  std::vsnprintf(large.data(), large.size(), spec, args);
+  va_start(args, directiveText);
+  std::vsnprintf(large.data(), large.size(), directiveText, args);
   va_end(args);
   large.resize(static_cast<size_t>(needed));
   return large;
@@ -134,18 +134,18 @@ struct tFormatDirective {
   char16_t Conversion = 0;
 };
 
-// The narrow spec for snprintf: the sign and alternate flags and the precision
+// The narrow directive for snprintf: the sign and alternate flags and the precision
 // only. Width and zero padding are applied by PutNumber, so a huge width never
 // reaches snprintf.
 std::string NumberSpec(const tFormatDirective& directive, const char* size, char conversion) {
-  std::string spec = "%";
-  if (directive.Plus) spec += '+';
-  if (directive.Space) spec += ' ';
-  if (directive.Alternate) spec += '#';
-  if (directive.HasPrecision) spec += ".*";
-  spec += size;
-  spec += conversion;
-  return spec;
+  std::string directiveText = "%";
+  if (directive.Plus) directiveText += '+';
+  if (directive.Space) directiveText += ' ';
+  if (directive.Alternate) directiveText += '#';
+  if (directive.HasPrecision) directiveText += ".*";
+  directiveText += size;
+  directiveText += conversion;
+  return directiveText;
 }
 
 // Writes a formatted number into its field. Zero padding goes between the sign
@@ -183,29 +183,29 @@ int PrecisionArgument(const tFormatDirective& directive) {
 }
 
 void PutSignedInteger(tFormatOutput& output, const tFormatDirective& directive, long long value) {
-  std::string spec = NumberSpec(directive, "ll", static_cast<char>(directive.Conversion));
-  std::string body = directive.HasPrecision ? FormatNarrow(spec.c_str(), PrecisionArgument(directive), value)
-                                            : FormatNarrow(spec.c_str(), value);
+  std::string directiveText = NumberSpec(directive, "ll", static_cast<char>(directive.Conversion));
+  std::string body = directive.HasPrecision ? FormatNarrow(directiveText.c_str(), PrecisionArgument(directive), value)
+                                            : FormatNarrow(directiveText.c_str(), value);
   PutNumber(output, body, directive, !directive.HasPrecision);
 }
 
 void PutUnsignedInteger(tFormatOutput& output, const tFormatDirective& directive, unsigned long long value) {
-  std::string spec = NumberSpec(directive, "ll", static_cast<char>(directive.Conversion));
-  std::string body = directive.HasPrecision ? FormatNarrow(spec.c_str(), PrecisionArgument(directive), value)
-                                            : FormatNarrow(spec.c_str(), value);
+  std::string directiveText = NumberSpec(directive, "ll", static_cast<char>(directive.Conversion));
+  std::string body = directive.HasPrecision ? FormatNarrow(directiveText.c_str(), PrecisionArgument(directive), value)
+                                            : FormatNarrow(directiveText.c_str(), value);
   PutNumber(output, body, directive, !directive.HasPrecision);
 }
 
 void PutReal(tFormatOutput& output, const tFormatDirective& directive, long double value, bool isLong) {
-  std::string spec = NumberSpec(directive, isLong ? "L" : "", static_cast<char>(directive.Conversion));
+  std::string directiveText = NumberSpec(directive, isLong ? "L" : "", static_cast<char>(directive.Conversion));
   std::string body;
   if (isLong) {
-    body = directive.HasPrecision ? FormatNarrow(spec.c_str(), PrecisionArgument(directive), value)
-                                  : FormatNarrow(spec.c_str(), value);
+    body = directive.HasPrecision ? FormatNarrow(directiveText.c_str(), PrecisionArgument(directive), value)
+                                  : FormatNarrow(directiveText.c_str(), value);
   } else {
     double narrowed = static_cast<double>(value);
-    body = directive.HasPrecision ? FormatNarrow(spec.c_str(), PrecisionArgument(directive), narrowed)
-                                  : FormatNarrow(spec.c_str(), narrowed);
+    body = directive.HasPrecision ? FormatNarrow(directiveText.c_str(), PrecisionArgument(directive), narrowed)
+                                  : FormatNarrow(directiveText.c_str(), narrowed);
   }
   PutNumber(output, body, directive, std::isfinite(value));
 }
@@ -433,38 +433,38 @@ namespace {
 // negative precision is dropped (C treats it as absent).
 std::string FormatTemplateNumber(char16_t flag, bool zero, int64_t width, bool hasPrecision, int64_t precision,
                                  char16_t conversion, const tNUVVariant& argument) {
-  std::string spec = "%";
-  if (flag) spec += static_cast<char>(flag);
-  if (zero) spec += '0';
-  spec += '*';
+  std::string directiveText = "%";
+  if (flag) directiveText += static_cast<char>(flag);
+  if (zero) directiveText += '0';
+  directiveText += '*';
   bool usePrecision = hasPrecision && precision >= 0;
-  if (usePrecision) spec += ".*";
+  if (usePrecision) directiveText += ".*";
   int widthArgument = static_cast<int>(width);
   int precisionArgument = static_cast<int>(precision);
   switch (conversion) {
     case u'd':
     case u'i': {
-      spec += "ll";
-      spec += static_cast<char>(conversion);
+      directiveText += "ll";
+      directiveText += static_cast<char>(conversion);
       long long value = argument.AsInteger();
-      return usePrecision ? FormatNarrow(spec.c_str(), widthArgument, precisionArgument, value)
-                          : FormatNarrow(spec.c_str(), widthArgument, value);
+      return usePrecision ? FormatNarrow(directiveText.c_str(), widthArgument, precisionArgument, value)
+                          : FormatNarrow(directiveText.c_str(), widthArgument, value);
     }
     case u'o':
     case u'u':
     case u'x':
     case u'X': {
-      spec += "ll";
-      spec += static_cast<char>(conversion);
+      directiveText += "ll";
+      directiveText += static_cast<char>(conversion);
       unsigned long long value = static_cast<unsigned long long>(argument.AsInteger());
-      return usePrecision ? FormatNarrow(spec.c_str(), widthArgument, precisionArgument, value)
-                          : FormatNarrow(spec.c_str(), widthArgument, value);
+      return usePrecision ? FormatNarrow(directiveText.c_str(), widthArgument, precisionArgument, value)
+                          : FormatNarrow(directiveText.c_str(), widthArgument, value);
     }
     default: {
-      spec += static_cast<char>(conversion);
+      directiveText += static_cast<char>(conversion);
       double value = argument.AsReal();
-      return usePrecision ? FormatNarrow(spec.c_str(), widthArgument, precisionArgument, value)
-                          : FormatNarrow(spec.c_str(), widthArgument, value);
+      return usePrecision ? FormatNarrow(directiveText.c_str(), widthArgument, precisionArgument, value)
+                          : FormatNarrow(directiveText.c_str(), widthArgument, value);
     }
   }
 }

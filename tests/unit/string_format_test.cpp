@@ -63,26 +63,26 @@ class StringFormatTemplate : public StringFormat {};
 // Format --------------------------------------------------------------------------
 
 // Formats one value with both snprintf and Format, passing the "*" arguments the
-// spec asks for; returns 1 for counting.
+// directive asks for; returns 1 for counting.
 template <typename tValue>
-int Compare(const std::string& spec, bool starWidth, bool starPrecision, tValue value) {
+int Compare(const std::string& directiveText, bool starWidth, bool starPrecision, tValue value) {
   char expected[128];
   std::string actual;
-  std::u16string wideSpec = Widen(spec);
+  std::u16string wideSpec = Widen(directiveText);
   if (starWidth && starPrecision) {
-    std::snprintf(expected, sizeof expected, spec.c_str(), 11, 4, value);
+    std::snprintf(expected, sizeof expected, directiveText.c_str(), 11, 4, value);
     actual = FormatText(wideSpec.c_str(), 11, 4, value);
   } else if (starWidth) {
-    std::snprintf(expected, sizeof expected, spec.c_str(), -11, value);
+    std::snprintf(expected, sizeof expected, directiveText.c_str(), -11, value);
     actual = FormatText(wideSpec.c_str(), -11, value);
   } else if (starPrecision) {
-    std::snprintf(expected, sizeof expected, spec.c_str(), 2, value);
+    std::snprintf(expected, sizeof expected, directiveText.c_str(), 2, value);
     actual = FormatText(wideSpec.c_str(), 2, value);
   } else {
-    std::snprintf(expected, sizeof expected, spec.c_str(), value);
+    std::snprintf(expected, sizeof expected, directiveText.c_str(), value);
     actual = FormatText(wideSpec.c_str(), value);
   }
-  EXPECT_EQ(actual, expected) << spec << " with " << value;
+  EXPECT_EQ(actual, expected) << directiveText << " with " << value;
   return 1;
 }
 
@@ -101,15 +101,15 @@ TEST_F(StringFormat, NumbersMatchTheCLibrary) {
         for (char conversion : std::string("diuoxX")) {
           bool isSigned = conversion == 'd' || conversion == 'i';
           if (isSigned && std::string(flags).find('#') != std::string::npos) continue;
-          std::string spec = std::string("%") + flags + width + precision + conversion;
+          std::string directiveText = std::string("%") + flags + width + precision + conversion;
           for (int value : integers) {
-            compared += Compare(spec, std::string(width) == "*", std::string(precision) == ".*", value);
+            compared += Compare(directiveText, std::string(width) == "*", std::string(precision) == ".*", value);
           }
         }
         for (char conversion : std::string("eEfFgGaA")) {
-          std::string spec = std::string("%") + flags + width + precision + conversion;
+          std::string directiveText = std::string("%") + flags + width + precision + conversion;
           for (double value : reals) {
-            compared += Compare(spec, std::string(width) == "*", std::string(precision) == ".*", value);
+            compared += Compare(directiveText, std::string(width) == "*", std::string(precision) == ".*", value);
           }
         }
       }
