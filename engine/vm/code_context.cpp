@@ -313,55 +313,19 @@ void tNUVInterCodeContext::CloseListNode() {
 // Positions -------------------------------------------------------------------------------------------
 
 void tNUVInterCodeContext::AddPositionPair(int32_t codePosition, int32_t sourcePosition) {
-  Guarded([&] {
-    ReserveStep(Positions);
-    Positions.push_back({codePosition, sourcePosition});
-  });
-  PositionsSorted = false;
-}
-
-void tNUVInterCodeContext::SortPositions() {
-  if (PositionsSorted) return;
-  // Stable: of pairs with the same code position the one added last wins a lookup.
-  std::stable_sort(Positions.begin(), Positions.end(),
-                   [](const tNUVSourcePositionPair& left, const tNUVSourcePositionPair& right) {
-                     return left.CodePosition < right.CodePosition;
-                   });
-  PositionsSorted = true;
+  Guarded([&] { Positions.Add(codePosition, sourcePosition); });
 }
 
 const std::vector<tNUVSourcePositionPair>& tNUVInterCodeContext::SortedPositions() {
-  SortPositions();
-  return Positions;
+  return Positions.SortedPairs();
 }
 
-int32_t tNUVInterCodeContext::FindPosition(int32_t codePosition) {
-  SortPositions();
-  auto behind = std::upper_bound(Positions.begin(), Positions.end(), codePosition,
-                                 [](int32_t ip, const tNUVSourcePositionPair& pair) { return ip < pair.CodePosition; });
-  if (behind == Positions.begin()) return 0;
-  return (behind - 1)->SourcePosition;
-}
+int32_t tNUVInterCodeContext::FindPosition(int32_t codePosition) { return Positions.FindPosition(codePosition); }
 
 int32_t tNUVInterCodeContext::FirstCodeOfLine(int32_t codePosition) {
-  if (Positions.empty()) return 0;
+  if (Positions.IsEmpty()) return 0;
   int32_t line = Owner->SourcePositionToLine(FindPosition(codePosition));
-  int32_t lineStart = Owner->LineToSourcePosition(line);
-  bool found = false;
-  int32_t first = 0;
-  for (const tNUVSourcePositionPair& pair : Positions) {
-    if (pair.SourcePosition >= lineStart && (!found || pair.CodePosition < first)) {
-      first = pair.CodePosition;
-      found = true;
-    }
-  }
-  return first;
-}
-
-tNUVSourcePositionTable tNUVInterCodeContext::BuildPositionTable() {
-  tNUVSourcePositionTable table;
-  for (const tNUVSourcePositionPair& pair : SortedPositions()) table.Add(pair.CodePosition, pair.SourcePosition);
-  return table;
+  return Positions.FirstCodeAtOrAfter(Owner->LineToSourcePosition(line));
 }
 
 // Texts -------------------------------------------------------------------------------------------------

@@ -219,8 +219,8 @@ public:
   int32_t FirstCodeOfLine(int32_t codePosition);
   // The pairs sorted by code position.
   const std::vector<tNUVSourcePositionPair>& SortedPositions();
-  // A position table for the disassembler.
-  tNUVSourcePositionTable BuildPositionTable();
+  // The position table (for the disassembler).
+  tNUVSourcePositionTable& GetPositionTable() { return Positions; }
   int32_t GetLastPosition() const { return LastPosition; }
 
   // Texts -----------------------------------------------------------------------------------
@@ -261,7 +261,6 @@ private:
     }
   }
   void AddPositionPair(int32_t codePosition, int32_t sourcePosition);
-  void SortPositions();
   const tNUVInstructionInfo& CheckedInfo(tNUVOpcode opcode, tNUVArgumentListKind list, size_t operandCount);
   int32_t EncodeOperand(char shape, int32_t value, int32_t opcodePosition);
   // The name used in labels: an accessor stands for its property.
@@ -284,9 +283,8 @@ private:
 
   std::vector<int32_t> Code;
   std::vector<tNUVVariant> Data;   // the constants, and after commit the data area
-  std::vector<tNUVSourcePositionPair> Positions;
+  tNUVSourcePositionTable Positions;
   int32_t LastPosition = -1;
-  bool PositionsSorted = true;
 
   int32_t NextTemp = 1;
   int32_t TempHighWater = 0;

@@ -42,8 +42,8 @@ void tNUVInterCodeContext::Finish() {
   ListNodes.clear();
   ListNodes.shrink_to_fit();
   Data.shrink_to_fit();
-  SortPositions();
-  Positions.shrink_to_fit();
+  Positions.SortedPairs();
+  Positions.ShrinkToFit();
   Code.shrink_to_fit();
   Owner->RecordTrackedTypeName(this, ShortLabel());
   Nest.clear();
@@ -119,7 +119,7 @@ void tNUVInterCodeContext::FinalizeCode() {
     fix.NewSize = static_cast<int32_t>(fix.Words.size());
     QueueFix(std::move(fix));
   }
-  SortPositions();
+  Positions.SortedPairs();
   for (const tFixData& fix : Fixes) ApplyFix(fix);
   ThreadJumps();
   for (int32_t jump : Jumps) {
@@ -164,13 +164,7 @@ void tNUVInterCodeContext::ApplyFix(const tFixData& fix) {
                                                                                           static_cast<size_t>(fix.NewSize)));
   });
   Jumps = std::move(kept);
-  for (tNUVSourcePositionPair& pair : Positions) {
-    if (pair.CodePosition >= end) {
-      pair.CodePosition += delta;
-    } else if (pair.CodePosition > start) {
-      pair.CodePosition = start;
-    }
-  }
+  Positions.Relocate(start, end, delta);
 }
 
 // Each jump goes straight to the end of a chain of jmp (or jumps of its own kind),

@@ -266,7 +266,10 @@ int32_t tNUVSourcePositionTable::FindPosition(int32_t ip) {
 int32_t tNUVSourcePositionTable::FirstCodeOfLine(int32_t ip, const tNUVSourceLines& lines) {
   int32_t line = lines.LineOfPosition(FindPosition(ip));
   int32_t lineStart = lines.LineStart(line);
-  if (lineStart < 0) lineStart = 0;
+  return FirstCodeAtOrAfter(lineStart < 0 ? 0 : lineStart);
+}
+
+int32_t tNUVSourcePositionTable::FirstCodeAtOrAfter(int32_t lineStart) const {
   bool found = false;
   int32_t first = 0;
   for (const tNUVSourcePositionPair& pair : Pairs) {
@@ -276,6 +279,17 @@ int32_t tNUVSourcePositionTable::FirstCodeOfLine(int32_t ip, const tNUVSourceLin
     }
   }
   return first;
+}
+
+// Relative order is kept, so a sorted table stays sorted.
+void tNUVSourcePositionTable::Relocate(int32_t start, int32_t end, int32_t delta) {
+  for (tNUVSourcePositionPair& pair : Pairs) {
+    if (pair.CodePosition >= end) {
+      pair.CodePosition += delta;
+    } else if (pair.CodePosition > start) {
+      pair.CodePosition = start;
+    }
+  }
 }
 
 }  // namespace NUV

@@ -134,8 +134,15 @@ public:
   // position among the pairs whose source position is at or after the start of
   // that line; 0 when there is none.
   int32_t FirstCodeOfLine(int32_t ip, const tNUVSourceLines& lines);
+  // The smallest code position among the pairs whose source position is at or
+  // after lineStart; 0 when there is none.
+  int32_t FirstCodeAtOrAfter(int32_t lineStart) const;
   // The pairs, sorted by code position.
   const std::vector<tNUVSourcePositionPair>& SortedPairs();
+  // Code was inserted: the range [start, end) became end - start + delta words.
+  // Pairs behind the range move by delta; pairs inside it move to start.
+  void Relocate(int32_t start, int32_t end, int32_t delta);
+  void ShrinkToFit() { Pairs.shrink_to_fit(); }
 
 private:
   void Sort();
