@@ -19,6 +19,7 @@
 // The enclosing context is not referenced: the owner keeps every context of a
 // script alive as long as any of them.
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -84,7 +85,11 @@ struct tNestData {
   std::vector<int32_t> ExitPatches;
   int32_t Patch1 = -1;               // pending conditional jump, next case test, catch position
   int32_t Patch2 = -1;
-  int32_t ValueRegister = 0;         // switch or with value
+  int32_t ValueRegister = 0;         // switch or with value, try exception register
+  int32_t ScopeDepth = 0;            // scope depth when opened (switch: where labels may stand)
+  bool LabelSeen = false;            // switch: a case or default label was seen
+  bool InCatch = false;              // try: the catch part is being compiled (region already left)
+  const tNUVExprNode* Step = nullptr;   // for: the third clause, generated after the body
 };
 
 // A code replacement applied at commit.
@@ -168,6 +173,8 @@ public:
   int32_t AllocateTemporary() { return NextTemp++; }
   int32_t GetNextTemp() const { return NextTemp; }
   void ReleaseTemporaries(int32_t savedBase);
+  // Makes the frame cover a register that is written without being allocated.
+  void CoverRegister(int32_t reg) { TempHighWater = std::max(TempHighWater, reg); }
   int32_t GetTempHighWater() const { return TempHighWater; }
   int32_t GetReservedCount() const { return ReservedCount; }
   // The register of local slot i.
@@ -206,6 +213,10 @@ public:
   tNestData* CurrentNest() { return Nest.empty() ? nullptr : &Nest.back(); }
   int32_t NestCount() const { return static_cast<int32_t>(Nest.size()); }
   tNestData& NestAt(int32_t index) { return Nest[static_cast<size_t>(index)]; }
+  // The operand of the false jump of the if statement closed last, which an else
+  // that follows moves behind its own jump.
+  int32_t GetLastIfPatch() const { return LastIfPatch; }
+  void SetLastIfPatch(int32_t operand) { LastIfPatch = operand; }
 
   // Expression nodes ------------------------------------------------------------------------
   tNUVExprNode* AllocateNode(int32_t op, int32_t position);
@@ -238,6 +249,10 @@ public:
   int32_t GetRegistrationPoint() const { return RegistrationPoint; }
   void SetRegistrationPoint(int32_t point) { RegistrationPoint = point; }
   const std::vector<tNonLocalFunctionDecl>& GetNonLocalDecls() const { return NonLocalDecls; }
+  // Super class getter proxy: the code position where each named super class's
+  // getter starts, in declaration order.
+  void AddSuperClassEntry(int32_t codePosition) { Guarded([&] { SuperClassEntries.push_back(codePosition); }); }
+  const std::vector<int32_t>& GetSuperClassEntries() const { return SuperClassEntries; }
 
   // Run-time fields ------------------------------------------------------------------------
   const std::vector<tNUVVariant>& GetData() const { return Data; }
@@ -297,6 +312,8 @@ private:
   int32_t RegistrationPoint = 0;
 
   std::vector<tNestData> Nest;
+  int32_t LastIfPatch = -1;
+  std::vector<int32_t> SuperClassEntries;
   std::vector<int32_t> Jumps;
   std::vector<tFixData> Fixes;
   std::vector<tNonLocalFunctionDecl> NonLocalDecls;

@@ -26,7 +26,9 @@ void tNUVInterCodeContext::Finish() {
     Emit(VM_RET, {});
   }
   BindToParent();
-  if (hasCode) FinalizeCode();
+  // The super class getter has no registration code, but its jumps (a conditional
+  // super class expression) still need their byte distances.
+  if (Kind != ctProperty) FinalizeCode();
 
   if (Kind == ctSuperClassGetter) {
     LocalSlotCount = 2;
