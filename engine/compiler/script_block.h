@@ -11,9 +11,16 @@
 // Reference counting: a block starts with one reference. Every context other
 // than the top level holds one more, so a block stays alive while any function or
 // class compiled from it is referenced; the block holds a reference on its top
-// level context until ReleaseTopLevel. Console lines (errors, warnings, dumps)
-// go to the printer given at construction.
+// level context until ReleaseTopLevel.
+//
+// A block normally belongs to an engine: it holds a reference on the engine and
+// is in the engine's block list for its whole life, prints through the engine's
+// console, reads and writes the engine's preprocessor values and runs against
+// the engine's global object. A block made without an engine (compiling alone)
+// prints through the printer given at construction and keeps its own
+// preprocessor values.
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -26,7 +33,9 @@
 
 namespace NUV {
 
+class tNUV;
 class tNUVLexicalAnalyzer;
+class iNUVRuntime;
 
 // Preprocessor variables by name.
 using tNUVPreprocessorStore = std::map<std::u16string, int32_t>;
@@ -36,7 +45,11 @@ using tNUVLinePrinter = std::function<void(const tNUVString& line)>;
 
 class tNUVScriptBlock final : public iNUVCompileHost, public iNUVCodeContextOwner {
 public:
+  // A block of engine (which must be given).
+  explicit tNUVScriptBlock(tNUV* engine);
+  // A block without an engine; printer may be empty (nothing is printed).
   explicit tNUVScriptBlock(tNUVLinePrinter printer);
+  explicit tNUVScriptBlock(std::nullptr_t) : tNUVScriptBlock(tNUVLinePrinter()) {}
   tNUVScriptBlock(const tNUVScriptBlock&) = delete;
   tNUVScriptBlock& operator=(const tNUVScriptBlock&) = delete;
 
@@ -44,6 +57,8 @@ public:
   // Destroys the block when the last reference goes.
   void Release();
   int32_t GetReferenceCount() const { return References; }
+  // The owning engine, or null for a block without one.
+  tNUV* GetEngine() const { return Owner; }
 
   // Names ------------------------------------------------------------------------
   void AssignName(const tNUVString& name, int32_t lineBase);
@@ -63,12 +78,23 @@ public:
   // and every context still open, so the block keeps only what scripts reference.
   void ReleaseTopLevel();
 
+  // Running -----------------------------------------------------------------------
+  // Compiles text (an empty text does nothing) and runs its top level with
+  // thisObject (null: the global object); result may be null, which also tells
+  // the compiler that no value is wanted. Compile errors are raised as
+  // eNUVCompileError with the first error after all were printed. Afterwards,
+  // also when anything failed, the top level is released as by ReleaseTopLevel.
+  void CompileAndRun(tNUVVariant* result, const tNUVString& text, iNUVDispatch2* thisObject, bool asExpression);
+  // Runs the compiled top level again (a cached expression). The block keeps
+  // itself alive until the run ends, even when its holders let go meanwhile.
+  void RunTopLevel(tNUVVariant* result, iNUVDispatch2* thisObject);
+
   int32_t GetErrorCount() const override { return ErrorCount; }
   const tNUVString& GetFirstErrorMessage() const { return FirstErrorMessage; }
   int32_t GetFirstErrorPosition() const { return FirstErrorPosition; }
   bool UsedPreprocessor() const { return UsesPreprocessor; }
-  // The preprocessor variables live in the engine so they persist between scripts;
-  // without a store the block keeps its own.
+  // The preprocessor variables of a block without an engine: the given store, or
+  // the block's own without one. A block of an engine always uses the engine's.
   void SetPreprocessorStore(tNUVPreprocessorStore* store) { PreprocessorValues = store ? store : &OwnPreprocessorValues; }
 
   tNUVInterCodeContext* GetTopLevel() const { return TopLevel; }
@@ -87,7 +113,8 @@ public:
   // Prints every context: an empty line, "(kind) name 0x<identity>", then its
   // disassembly with the source lines interleaved.
   void Dump();
-  void Print(const tNUVString& line) { if (Printer) Printer(line); }
+  // One console line: the engine's console, or the printer without an engine.
+  void Print(const tNUVString& line);
 
   // iNUVCodeContextOwner ------------------------------------------------------------
   void RegisterContext(tNUVInterCodeContext* context) override;
@@ -97,11 +124,15 @@ public:
   [[noreturn]] void RaiseCompileError(const tNUVString& message, int32_t position) override;
   void ReportError(const tNUVString& message, int32_t position) override;
   void PrintLine(const tNUVString& line) override { Print(line); }
-  tNUVString GetNameForMessages() override { return NameWithOffset(); }
+  // NameWithOffset, or for an unnamed block its identity as LineLabel shows it.
+  tNUVString GetNameForMessages() override;
   int32_t SourcePositionToLine(int32_t position) override;
   int32_t LineToSourcePosition(int32_t line) override;
   tNUVString LineLabel(int32_t position) override;
   void RecordTrackedTypeName(tNUVInterCodeContext* context, const tNUVString& typeName) override;
+  tNUVScriptBlock* GetScriptBlock() override { return this; }
+  // The engine; none for a block without one (its code cannot run).
+  iNUVRuntime* GetRuntime() override;
 
   // iNUVCompileHost -------------------------------------------------------------------
   [[noreturn]] void RaisePreprocessorError(const tNUVString& message) override;
@@ -151,6 +182,11 @@ public:
 
 private:
   ~tNUVScriptBlock();
+  // Compile without raising for collected errors: false when there were any
+  // (everything compiled is released then).
+  bool CompileText(const tNUVString& text, bool asExpression, bool resultWanted);
+  // The name, or "anonymous@0x<identity>" without one.
+  tNUVString IdentityName() const;
   void BuildLineTable();
   // The position of the token scanned last (0 when not compiling).
   int32_t CurrentPosition() const;
@@ -162,6 +198,7 @@ private:
   int32_t References = 1;
   // Set while the destructor runs: releases from dying contexts are ignored then.
   bool Destroying = false;
+  tNUV* Owner = nullptr;
   tNUVLinePrinter Printer;
   tNUVString Script;
   tNUVString Name;

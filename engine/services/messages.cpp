@@ -261,5 +261,7 @@ tNUVMessageHolder NUVReadError(u"NUVReadError",
     u"読み込みエラーが発生しました。ファイルが破損している可能性や、デバイスからの読み込みに失敗した可能性があります");
 tNUVMessageHolder NUVSeekError(u"NUVSeekError",
     u"シークエラーが発生しました。ファイルが破損している可能性や、デバイスからの読み込みに失敗した可能性があります");
+tNUVMessageHolder NUVStackOverflow(u"NUVStackOverflow",
+    u"関数呼び出しのネストが深すぎます");
 
 }  // namespace NUV

@@ -107,5 +107,7 @@ extern tNUVMessageHolder NUVWarnRunningCodeOnDeletingObject;
 extern tNUVMessageHolder NUVWriteError;
 extern tNUVMessageHolder NUVReadError;
 extern tNUVMessageHolder NUVSeekError;
+// Added after the original table: runaway recursion in script code.
+extern tNUVMessageHolder NUVStackOverflow;
 
 }  // namespace NUV

@@ -48,11 +48,18 @@ tNUVInterCodeContext::tNUVInterCodeContext(tNUVInterCodeContext* parent, const t
   if (Kind == ctClass) {
     // The class object registers itself as the class of the new instance, then
     // the registration code of its members is inserted here at commit.
-    TempHighWater = std::max(TempHighWater, 1);
-    int32_t nameConstant = AddConstant(tNUVVariant(Name));
-    Emit(VM_CONST, {1, nameConstant});
-    Emit(VM_ADDCI, {-1, 1});
-    Emit(VM_CL, {1});
+    try {
+      TempHighWater = std::max(TempHighWater, 1);
+      int32_t nameConstant = AddConstant(tNUVVariant(Name));
+      Emit(VM_CONST, {1, nameConstant});
+      Emit(VM_ADDCI, {-1, 1});
+      Emit(VM_CL, {1});
+    } catch (...) {
+      // No destructor runs for a failed construction: undo the registration.
+      Owner->UnregisterContext(this);
+      Owner->ReleaseOwner();
+      throw;
+    }
     RegistrationPoint = GetCodeCount();
   }
 }

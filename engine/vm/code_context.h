@@ -39,6 +39,8 @@
 namespace NUV {
 
 class tNUVInterCodeContext;
+class tNUVScriptBlock;
+class iNUVRuntime;
 
 // What a context needs from the script block that owns it.
 class iNUVCodeContextOwner {
@@ -65,6 +67,10 @@ public:
   virtual tNUVString LineLabel(int32_t position) = 0;
   // Called at commit when object tracking is active: the type name to record.
   virtual void RecordTrackedTypeName(tNUVInterCodeContext* context, const tNUVString& typeName) = 0;
+  // The script block the contexts belong to, and the engine services running code
+  // needs; none for owners that only compile.
+  virtual tNUVScriptBlock* GetScriptBlock() { return nullptr; }
+  virtual iNUVRuntime* GetRuntime() { return nullptr; }
 
 protected:
   ~iNUVCodeContextOwner() = default;
@@ -261,6 +267,33 @@ public:
   int32_t GetArgCount() const { return ArgCount; }
   int32_t GetUnnamedArgBase() const { return UnnamedArgBase; }
   int32_t GetCollapseBase() const { return CollapseBase; }
+
+  // Object interface (code_context_object.cpp) ------------------------------------------
+  // Calling a context runs it by its kind; a property reads and writes through its
+  // getter and setter; new on a class builds an instance; member operations that
+  // find nothing on a class go on to its super classes, the last named first.
+  int32_t CallMember(uint32_t flags, const char16_t* memberName, uint32_t* hint, tNUVVariant* result,
+                     int32_t argumentCount, tNUVVariant** arguments, iNUVDispatch2* objThis) override;
+  int32_t GetMember(uint32_t flags, const char16_t* memberName, uint32_t* hint, tNUVVariant* result,
+                    iNUVDispatch2* objThis) override;
+  int32_t SetMember(uint32_t flags, const char16_t* memberName, uint32_t* hint, const tNUVVariant* value,
+                    iNUVDispatch2* objThis) override;
+  // Answers -1002, so every set goes through SetMember.
+  int32_t SetMemberByBody(uint32_t flags, tNUVVariantString* memberName, const tNUVVariant* value,
+                          iNUVDispatch2* objThis) override;
+  int32_t GetMemberCount(int32_t* result, const char16_t* memberName, uint32_t* hint,
+                         iNUVDispatch2* objThis) override;
+  int32_t DeleteMember(uint32_t flags, const char16_t* memberName, uint32_t* hint,
+                       iNUVDispatch2* objThis) override;
+  int32_t Invalidate(uint32_t flags, const char16_t* memberName, uint32_t* hint,
+                     iNUVDispatch2* objThis) override;
+  int32_t IsValid(uint32_t flags, const char16_t* memberName, uint32_t* hint, iNUVDispatch2* objThis) override;
+  int32_t CreateInstance(uint32_t flags, const char16_t* memberName, uint32_t* hint, iNUVDispatch2** result,
+                         int32_t argumentCount, tNUVVariant** arguments, iNUVDispatch2* objThis) override;
+  int32_t IsInstanceOf(uint32_t flags, const char16_t* memberName, uint32_t* hint, const char16_t* className,
+                       iNUVDispatch2* objThis) override;
+  int32_t ApplyOperation(uint32_t flags, const char16_t* memberName, uint32_t* hint, tNUVVariant* result,
+                         const tNUVVariant* operand, iNUVDispatch2* objThis) override;
 
 private:
   [[noreturn]] void RaiseOutOfMemory();

@@ -144,13 +144,16 @@ const tExpectedMessage ExpectedMessages[] = {
      u"読み込みエラーが発生しました。ファイルが破損している可能性や、デバイスからの読み込みに失敗した可能性があります"},
     {u"NUVSeekError", &NUVSeekError,
      u"シークエラーが発生しました。ファイルが破損している可能性や、デバイスからの読み込みに失敗した可能性があります"},
+    // Raised by the interpreter when script calls nest too deeply.
+    {u"NUVStackOverflow", &NUVStackOverflow,
+     u"関数呼び出しのネストが深すぎます"},
 };
 
 constexpr int32_t ExpectedMessageCount =
     static_cast<int32_t>(sizeof(ExpectedMessages) / sizeof(ExpectedMessages[0]));
 
 TEST(MessageTable, AllMessagesRegisteredInOrderWithExactTexts) {
-  ASSERT_EQ(ExpectedMessageCount, 58);
+  ASSERT_EQ(ExpectedMessageCount, 59);
   ASSERT_EQ(tNUVMessageMapper::Count(), ExpectedMessageCount);
   for (int32_t i = 0; i < ExpectedMessageCount; ++i) {
     const tExpectedMessage& expected = ExpectedMessages[i];
@@ -205,7 +208,7 @@ TEST(MessageMapper, HoldersRegisterAndUnregisterDynamically) {
   }
   EXPECT_EQ(tNUVMessageMapper::Count(), before);
   EXPECT_TRUE(tNUVMessageMapper::Get(u"TestExtraMessage").IsEmpty());
-  EXPECT_EQ(tNUVMessageMapper::At(before - 1), &NUVSeekError);
+  EXPECT_EQ(tNUVMessageMapper::At(before - 1), &NUVStackOverflow);
 }
 
 TEST(MessageMapper, LaterHolderWithSameIdShadowsUntilDestroyed) {
