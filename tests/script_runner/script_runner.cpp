@@ -1,8 +1,9 @@
 // Runs one NUV2 test script in an engine and checks the expectations written in
 // it as comments:
 //   // expect: TEXT           the next line the script prints (print/println)
-//   // console: TEXT          the next line the engine writes to its console; when a
-//                             script has none of these, console lines are not checked
+//   // console: TEXT          a line the engine writes to its console; these lines
+//                             must appear in this order, other console lines (such
+//                             as register dumps, which hold addresses) may come between
 //   // expect error: MESSAGE  the run ends with an error carrying this message
 // Without "expect error" the run must succeed. Exit code 0 when everything
 // matches; otherwise the differences are listed and the exit code is 1.
@@ -108,6 +109,20 @@ tExpectations ReadExpectations(const std::string& script) {
   return expectations;
 }
 
+// Every expected line appears in actual, in order.
+bool Contains(const std::vector<std::string>& expected, const std::vector<std::string>& actual) {
+  size_t next = 0;
+  for (const std::string& wanted : expected) {
+    while (next < actual.size() && Trim(actual[next]) != wanted) ++next;
+    if (next == actual.size()) {
+      std::printf("console: expected line \"%s\" not found (in order)\n", wanted.c_str());
+      return false;
+    }
+    ++next;
+  }
+  return true;
+}
+
 bool Compare(const char* what, const std::vector<std::string>& expected, const std::vector<std::string>& actual) {
   bool same = true;
   size_t count = std::max(expected.size(), actual.size());
@@ -163,7 +178,7 @@ int RunScript(const std::string& path) {
   output.Flush();
 
   bool ok = Compare("printed", expectations.Printed, output.Printed);
-  if (expectations.CheckConsole) ok = Compare("console", expectations.Console, output.Console) && ok;
+  if (expectations.CheckConsole) ok = Contains(expectations.Console, output.Console) && ok;
   if (failed != expectations.ExpectError) {
     std::printf(failed ? "unexpected error: %s\n" : "expected an error, the script ran to its end%s\n",
                 errorMessage.c_str());
