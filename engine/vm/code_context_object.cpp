@@ -50,8 +50,8 @@ int32_t WithSuperClasses(tNUVInterCodeContext& context, const char16_t* memberNa
   InterpreterDetail::tActivationDepthGuard depth;
   tNUVInterCodeContext* getter = context.GetSuperProxy();
   tNUVObjectHolder holdGetter(getter);
-  // A copy: the getter's code may run anything, but the entries are fixed at commit.
-  const std::vector<int32_t> entries = getter->GetSuperClassEntries();
+  // Held, so the entries (fixed at commit) outlive whatever the getter's code does.
+  const std::vector<int32_t>& entries = getter->GetSuperClassEntries();
   for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
     tNUVVariant superClass;
     NUVRunAsFunction(getter, nullptr, nullptr, 0, &superClass, *entry);

@@ -19,8 +19,8 @@ namespace NUV {
 
 class tNUVInterCodeContext;
 
-// Runs context as a function. thisObject may be null (the global object is used);
-// result may be null. startIp is a code position in words. The caller keeps the
+// Runs context as a function. thisObject may be null: %-1 then holds no object and
+// names are looked up in the global object alone. result may be null. startIp is a code position in words. The caller keeps the
 // context alive for the duration of the call (it holds the function value).
 void NUVRunAsFunction(tNUVInterCodeContext* context, iNUVDispatch2* thisObject, tNUVVariant** arguments,
                       int32_t argumentCount, tNUVVariant* result, int32_t startIp = 0);
@@ -42,8 +42,9 @@ void NUVCompactVariantArrayStack();
 // native function in between about 0.9 and 2.1 KiB. The limit keeps the deepest
 // nesting below about 3.2 MiB in every build, well inside the default 8 MiB
 // stack, with room left for host code, native methods between script calls and
-// the error handling that runs at the deepest point. Unoptimised and sanitized
-// builds, whose frames are larger, get the lower limit.
+// the error handling that runs at the deepest point. Sanitized builds get the
+// lower limit, and so do unoptimised builds, whose larger frames were not
+// measured.
 #if defined(__SANITIZE_ADDRESS__) || !defined(__OPTIMIZE__)
 inline constexpr int32_t NUVMaxActivationDepth = 1000;
 #else

@@ -139,11 +139,6 @@ TEST_F(InterpreterScript, DefaultsRestParametersAndExpansion) {
   EXPECT_EQ(lines, (tLines{"11 3 6 11", "2,3  ", "1,3,4,5 3,4", "p,q"}));
 }
 
-TEST_F(InterpreterScript, ExpandingANonArrayIsAnError) {
-  std::string message = RunError(u"function h(x*) { return x; }\nh(1, 2*);\n");
-  EXPECT_EQ(message, Utf8(tNUVString(NUVSpecifyArray.Text())));
-}
-
 TEST_F(InterpreterScript, TryCatchesThrowAndEngineErrors) {
   tLines lines = Run(
       u"try { throw new Exception('boom'); } catch (e) { print(e.message); }\n"
@@ -204,12 +199,8 @@ TEST_F(InterpreterScript, RunawayRecursionIsCatchable) {
       u"function fib(n) { return n < 2 ? n : fib(n - 1) + fib(n - 2); }\n"
       u"print(fib(20));\n");
   EXPECT_EQ(lines, (tLines{Utf8(tNUVString(NUVStackOverflow.Text())), "1", "6765"}));
-}
-
-TEST_F(InterpreterScript, UncaughtRunawayRecursionEndsTheScriptWithAnError) {
-  std::string message = RunError(u"function f() { return f(); }\nf();\n");
-  EXPECT_EQ(message, Utf8(tNUVString(NUVStackOverflow.Text())));
-  // The engine goes on.
+  // Uncaught, it ends the script; the engine goes on.
+  EXPECT_EQ(RunError(u"function h() { return h(); }\nh();\n"), Utf8(tNUVString(NUVStackOverflow.Text())));
   EXPECT_EQ(Run(u"print('again');\n").back(), "again");
 }
 
@@ -264,18 +255,6 @@ TEST_F(InterpreterScript, StringAndOctetReceivers) {
       u"try { s.length = 3; } catch (e) { print(e.message == '" +
       std::u16string(NUVAccessDenyed.Text()) + u"'); }\n");
   EXPECT_EQ(lines, (tLines{"5 e ell HELLO 2", "5 Integer undefined", "1"}));
-}
-
-TEST_F(InterpreterScript, MemberTestsDeleteTypeofInstanceofAndValidity) {
-  tLines lines = Run(
-      u"var o = new Exception('m');\n"
-      u"print(typeof o.message, typeof o.missing, typeof o['message']);\n"
-      u"print(delete o.missing, delete o.message, typeof o.message);\n"
-      u"print(1 instanceof 'Number', 'x' instanceof 'String', void instanceof 'Object', 2.5 instanceof 'Object');\n"
-      u"print(o instanceof 'Exception', o instanceof 'Array', isvalid o);\n"
-      u"invalidate o;\n"
-      u"print(isvalid o);\n");
-  EXPECT_EQ(lines, (tLines{"String undefined String", "0 1 undefined", "1 1 0 1", "1 0 1", "0"}));
 }
 
 TEST_F(InterpreterScript, EvalRunsWithTheRunningThis) {
