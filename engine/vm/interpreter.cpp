@@ -560,7 +560,9 @@ int32_t InterpreterDetail::RunCode(const tActivation& activation, int32_t startI
   InvalidOpcode:
     NUVThrowError(NUVInvalidOpecode);
   } catch (...) {
-    if (tryRegion) throw;
+    // A try region's own loop converts too: the error leaves that loop (with the
+    // dump and its trace entry) before the entry handler catches it.
+    static_cast<void>(tryRegion);
     ConvertEscapingException(activation, static_cast<int32_t>(ip - code));
   }
 

@@ -288,7 +288,8 @@ void ExecuteThrow(const tActivation& activation, const int32_t* ip) {
   if (value.vt == tvtObject && value.Object.Object) {
     tNUVVariant member;
     iNUVDispatch2* object = value.Object.Object;
-    int32_t code = object->GetMember(0, u"message", nullptr, &member,
+    // Only a member that exists counts (a Dictionary answers void for any name).
+    int32_t code = object->GetMember(NUVMemberMustExist, u"message", nullptr, &member,
                                      value.Object.ObjThis ? value.Object.ObjThis : object);
     if (code >= 0) message = tNUVString(u"script exception : ") + member.AsString();
   }
