@@ -413,14 +413,23 @@ tNestData* tNUVCodeGenerator::LabelSwitch() {
   return nest;
 }
 
-void tNUVCodeGenerator::BeginSwitch(tNUVExprNode* value) {
+// switch and with keep their value in a register for the whole statement and
+// open a scope.
+void tNUVCodeGenerator::OpenHeldValueStatement(tNUVNestType type, tNUVExprNode* value) {
   BeginStatement();
   int32_t reg = ReserveStatementRegister(GenerateValue(value));
-  tNestData& nest = Context.PushNest(ntSwitch);
+  tNestData& nest = Context.PushNest(type);
   nest.ValueRegister = reg;
   nest.ScopeDepth = Context.ScopeDepth();
   Context.PushScope();
 }
+
+void tNUVCodeGenerator::CloseHeldValueStatement(const tNestData& nest) {
+  if (Context.ScopeDepth() > nest.ScopeDepth) Context.PopScope();
+  if (nest.ValueRegister > 0) Context.ReleaseTemporaries(nest.ValueRegister);
+}
+
+void tNUVCodeGenerator::BeginSwitch(tNUVExprNode* value) { OpenHeldValueStatement(ntSwitch, value); }
 
 void tNUVCodeGenerator::CaseLabel(tNUVExprNode* value) {
   tNestData* nest = LabelSwitch();
@@ -464,24 +473,12 @@ void tNUVCodeGenerator::EndSwitch() {
     }
   }
   Context.ResolvePatches(nest.ExitPatches, Context.GetCodeCount());
-  if (Context.ScopeDepth() > nest.ScopeDepth) Context.PopScope();
-  if (nest.ValueRegister > 0) Context.ReleaseTemporaries(nest.ValueRegister);
+  CloseHeldValueStatement(nest);
 }
 
-void tNUVCodeGenerator::BeginWith(tNUVExprNode* value) {
-  BeginStatement();
-  int32_t reg = ReserveStatementRegister(GenerateValue(value));
-  tNestData& nest = Context.PushNest(ntWith);
-  nest.ValueRegister = reg;
-  nest.ScopeDepth = Context.ScopeDepth();
-  Context.PushScope();
-}
+void tNUVCodeGenerator::BeginWith(tNUVExprNode* value) { OpenHeldValueStatement(ntWith, value); }
 
-void tNUVCodeGenerator::EndWith() {
-  tNestData nest = Context.PopNest(ntWith, Position);
-  if (Context.ScopeDepth() > nest.ScopeDepth) Context.PopScope();
-  if (nest.ValueRegister > 0) Context.ReleaseTemporaries(nest.ValueRegister);
-}
+void tNUVCodeGenerator::EndWith() { CloseHeldValueStatement(Context.PopNest(ntWith, Position)); }
 
 void tNUVCodeGenerator::BeginTry() {
   tNestData& nest = Context.PushNest(ntTry);

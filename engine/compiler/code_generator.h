@@ -161,6 +161,8 @@ private:
   // whole statement (switch, with): copies the value there and moves the frame
   // base behind it.
   int32_t ReserveStatementRegister(int32_t value);
+  void OpenHeldValueStatement(tNUVNestType type, tNUVExprNode* value);
+  void CloseHeldValueStatement(const tNestData& nest);
   // The innermost switch entry, when a label may stand here.
   tNestData* LabelSwitch();
   // Reports NUVCannotModifyLHS when a place other than a read was requested.
