@@ -45,9 +45,10 @@ using tNUVLinePrinter = std::function<void(const tNUVString& line)>;
 
 class tNUVScriptBlock final : public iNUVCompileHost, public iNUVCodeContextOwner {
 public:
-  // A block of engine (which must be given).
+  // A block of the given engine (not null).
   explicit tNUVScriptBlock(tNUV* engine);
-  // A block without an engine; printer may be empty (nothing is printed).
+  // A block without an engine; printer may be empty (nothing is printed). A
+  // plain nullptr means no printer: it would be ambiguous between the two.
   explicit tNUVScriptBlock(tNUVLinePrinter printer);
   explicit tNUVScriptBlock(std::nullptr_t) : tNUVScriptBlock(tNUVLinePrinter()) {}
   tNUVScriptBlock(const tNUVScriptBlock&) = delete;

@@ -164,6 +164,19 @@ TEST_F(ScriptCache, ABlockEvictedWhileItRunsFinishesItsRun) {
   EXPECT_EQ(Cache->GetCount(), 64);
 }
 
+TEST_F(ScriptCache, AnExpressionCachedDuringItsOwnRunIsKeptOnce) {
+  // The inner evaluation of the same text caches it first; the outer one must
+  // not add the key a second time.
+  Nuv->ExecScript(tNUVString(u"var depth = 0;\n"
+                             u"function again() { if (++depth < 2) return ('again()')!; return depth; }\n"),
+                  nullptr, nullptr);
+  const int32_t before = Cache->GetCompileCount();
+  EXPECT_EQ(Eval(u"again()").AsInteger(), 2);
+  EXPECT_EQ(Cache->GetCompileCount(), before + 2);
+  EXPECT_EQ(Cache->GetCount(), 1);
+  EXPECT_EQ(Nuv->GetScriptBlocks().size(), 2u) << "the function's block and one cached block";
+}
+
 TEST_F(ScriptCache, ScriptsAreNeverCached) {
   Nuv->ExecScript(tNUVString(u"var x = 1;"), nullptr, nullptr);
   Nuv->ExecScript(tNUVString(u"var x = 1;"), nullptr, nullptr);
