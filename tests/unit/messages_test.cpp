@@ -152,12 +152,21 @@ const tExpectedMessage ExpectedMessages[] = {
 constexpr int32_t ExpectedMessageCount =
     static_cast<int32_t>(sizeof(ExpectedMessages) / sizeof(ExpectedMessages[0]));
 
+// The engine's messages form one run in table order. The library's own messages,
+// when they are linked in, register before or after that run (the order of static
+// initialisation between files is the linker's).
 TEST(MessageTable, AllMessagesRegisteredInOrderWithExactTexts) {
   ASSERT_EQ(ExpectedMessageCount, 59);
-  ASSERT_EQ(tNUVMessageMapper::Count(), ExpectedMessageCount);
+  int32_t first = 0;
+  while (first < tNUVMessageMapper::Count() && tNUVMessageMapper::At(first) != &NUVInternalError) ++first;
+  ASSERT_LE(first + ExpectedMessageCount, tNUVMessageMapper::Count());
+  for (int32_t index = 0; index < tNUVMessageMapper::Count(); ++index) {
+    if (index >= first && index < first + ExpectedMessageCount) continue;
+    EXPECT_EQ(std::u16string(tNUVMessageMapper::At(index)->GetID()).rfind(u"Mrvk", 0), 0u) << index;
+  }
   for (int32_t i = 0; i < ExpectedMessageCount; ++i) {
     const tExpectedMessage& expected = ExpectedMessages[i];
-    const tNUVMessageHolder* holder = tNUVMessageMapper::At(i);
+    const tNUVMessageHolder* holder = tNUVMessageMapper::At(first + i);
     ASSERT_NE(holder, nullptr) << i;
     EXPECT_EQ(holder, expected.Holder) << "position " << i;
     EXPECT_EQ(std::u16string(holder->GetID()), std::u16string(expected.Id)) << i;
@@ -166,7 +175,7 @@ TEST(MessageTable, AllMessagesRegisteredInOrderWithExactTexts) {
     EXPECT_EQ(Text(tNUVMessageMapper::Get(expected.Id)), std::u16string(expected.Text)) << i;
   }
   EXPECT_EQ(tNUVMessageMapper::At(-1), nullptr);
-  EXPECT_EQ(tNUVMessageMapper::At(ExpectedMessageCount), nullptr);
+  EXPECT_EQ(tNUVMessageMapper::At(tNUVMessageMapper::Count()), nullptr);
 }
 
 TEST(MessageTable, LineFeedsAreFollowedByExactly21Spaces) {
@@ -208,7 +217,7 @@ TEST(MessageMapper, HoldersRegisterAndUnregisterDynamically) {
   }
   EXPECT_EQ(tNUVMessageMapper::Count(), before);
   EXPECT_TRUE(tNUVMessageMapper::Get(u"TestExtraMessage").IsEmpty());
-  EXPECT_EQ(tNUVMessageMapper::At(before - 1), &NUVStackOverflow);
+  EXPECT_EQ(tNUVMessageMapper::At(before), nullptr);
 }
 
 TEST(MessageMapper, LaterHolderWithSameIdShadowsUntilDestroyed) {
