@@ -31,30 +31,7 @@ namespace NUV::CompileTestSupport {
 
 // UTF-8 form of engine text (listings are ASCII; messages are not).
 inline std::string Utf8(const char16_t* text, size_t length) {
-  std::string out;
-  for (size_t i = 0; i < length; ++i) {
-    uint32_t code = text[i];
-    if (code >= 0xD800 && code < 0xDC00 && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
-      code = 0x10000 + ((code - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    }
-    if (code < 0x80) {
-      out += static_cast<char>(code);
-    } else if (code < 0x800) {
-      out += static_cast<char>(0xC0 | (code >> 6));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-      out += static_cast<char>(0xE0 | (code >> 12));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (code >> 18));
-      out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-  }
-  return out;
+  return tNUVString(std::u16string(text, length).c_str()).AsStdString();
 }
 inline std::string Utf8(const tNUVString& text) {
   return text.c_str() ? Utf8(text.c_str(), static_cast<size_t>(text.GetLen())) : std::string();
