@@ -8,6 +8,9 @@
 #include "engine/compiler/script_cache.h"
 #include "engine/objects/array.h"
 #include "engine/objects/custom_object.h"
+#include "engine/objects/date_class.h"
+#include "engine/objects/math_class.h"
+#include "engine/objects/regexp_class.h"
 #include "engine/objects/dictionary.h"
 #include "engine/platform/system.h"
 #include "engine/services/error_report.h"
@@ -129,14 +132,13 @@ tNUV::tNUV() {
 
     // The built-in classes in their fixed order: Array, Dictionary, Date, Math
     // (RandomGenerator is a member of the Math class object, not of the global
-    // object), Exception, RegExp. Date, Math and RegExp take their places below
-    // when they are built.
+    // object), Exception, RegExp.
     PutClass(Global, u"Array", new tNUVArrayClass);
     PutClass(Global, u"Dictionary", new tNUVDictionaryClass);
-    // Date goes here.
-    // Math goes here, followed by RandomGenerator on the Math class object.
+    PutClass(Global, u"Date", new tNUVNC_Date);
+    PutClass(Global, u"Math", new tNUVNC_Math);
     PutClass(Global, u"Exception", new tNUVNC_Exception);
-    // RegExp goes here.
+    PutClass(Global, u"RegExp", new tNUVNC_RegExp);
   } catch (...) {
     ReleaseResources();
     throw;
