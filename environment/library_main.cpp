@@ -1,18 +1,45 @@
 // What the library does when it is loaded into a process and when it is unloaded.
+//
+// The object below is linked last into the library, so it is constructed after
+// every other static object of the library (the message tables among them) and
+// destroyed before them: the engine it releases can still use them.
+
+#include <cstdio>
 
 #include "engine/platform/system.h"
 #include "engine/values/nuv_string.h"
+#include "environment/environment.h"
+#include "environment/program_arguments.h"
 
 namespace NUV {
 namespace {
 
-// One string lives from load to unload, so the string heap is not created and torn
-// down again for every short-lived string a host makes.
 class tLibraryLifetime {
 public:
-  tLibraryLifetime() : PermanentString(u"This is a dummy.") { Platform::MaskFloatingPointTraps(); }
+  tLibraryLifetime() : PermanentString(u"This is a dummy.") {
+    Platform::MaskFloatingPointTraps();
+    try {
+      MrvkInitScriptEnvironment();
+    } catch (...) {
+      // Nothing may leave a load-time constructor; a host finds no engine and can
+      // call MrvkInitScriptEnvironment itself.
+      std::fputs("mervanik: the script environment could not be set up\n", stderr);
+    }
+  }
+  ~tLibraryLifetime() {
+    try {
+      MrvkReleaseScriptEnvironment();
+    } catch (...) {
+      // Unloading goes on; the process is ending or the library leaves it.
+    }
+    FreeProgramArguments();
+  }
+  tLibraryLifetime(const tLibraryLifetime&) = delete;
+  tLibraryLifetime& operator=(const tLibraryLifetime&) = delete;
 
 private:
+  // One string lives from load to unload, so the string heap is not created and
+  // torn down again for every short-lived string a host makes.
   tNUVString PermanentString;
 };
 

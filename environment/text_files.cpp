@@ -14,6 +14,7 @@
 #include "engine/platform/text_conversion.h"
 #include "engine/services/errors.h"
 #include "engine/values/string_body.h"
+#include "environment/environment.h"
 #include "environment/library_messages.h"
 
 namespace NUV {
@@ -222,7 +223,8 @@ template <typename tStream>
 tStream* OpenStream(const tNUVString* name, const tNUVString* mode) {
   // Freed also when the name cannot be converted.
   std::unique_ptr<tStream> stream(new tStream);
-  if (!stream->Open(OrEmpty(name), OrEmpty(mode))) NUVThrowError(MrvkCannotOpenStorage, &OrEmpty(name));
+  if (!stream->Open(OrEmpty(name), OrEmpty(mode)))
+    NUVThrowError(MrvkExpandMessageTemplate(MrvkCannotOpenStorage, name, nullptr, false));
   return stream.release();
 }
 

@@ -7,9 +7,4 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh" normal >/dev/null
 
-runner="$root/build/normal/runner/nuv"
-if [ ! -x "$runner" ]; then
-  echo "run: the library is built (build/normal/libmervanik.so), but the console runner nuv is not built yet." >&2
-  exit 1
-fi
-exec "$runner" "$@"
+exec "$root/build/normal/runner/nuv" "$@"

@@ -1,79 +1,44 @@
-// Runs one NUV2 test script in an engine and checks the expectations written in
-// it as comments:
-//   // expect: TEXT           the next line the script prints (print/println)
-//   // console: TEXT          a line the engine writes to its console; these lines
-//                             must appear in this order, other console lines (such
-//                             as register dumps, which hold addresses) may come between
-//   // expect error: MESSAGE  the run ends with an error carrying this message
-// Without "expect error" the run must succeed. Exit code 0 when everything
-// matches; otherwise the differences are listed and the exit code is 1.
+// Runs one NUV2 test script with the console runner nuv and checks the
+// expectations written in the script as comments:
+//   // expect: TEXT           a line the script prints (print/println), in order
+//   // console: TEXT          a line the engine writes to its console (error
+//                             lines, dumps); these must appear in this order
+//   // expect error: MESSAGE  the script ends with an uncaught error carrying this
+//                             message: the engine's lines name it and nuv reports
+//                             the failed run
+//   // args: A %script B ...  the command line: %script stands for the script's
+//                             path (without it the path comes first)
+//   // stdin: TEXT            a line fed to the script's standard input
+// Both printed and console lines reach standard output. Where the engine wrote
+// nothing of its own (no error was raised, not even a caught one), the script
+// must print exactly its "expect" lines; otherwise the expected lines must appear
+// in order among the engine's.
+// nuv must exit with status 0 and write nothing to standard error.
+//
+// Usage: script_runner NUV SCRIPT. The script runs in its own folder, named by
+// its file name, so it can reach files beside it.
 
-#include <algorithm>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "engine/objects/dispatch_interface.h"
-#include "engine/objects/native_class.h"
-#include "engine/services/console_output.h"
-#include "engine/services/engine.h"
-#include "engine/services/errors.h"
-#include "engine/services/script_errors.h"
-
-namespace NUV {
 namespace {
 
-struct tOutput {
+const std::string RunFailed = "スクリプト実行失敗";
+
+struct tExpectations {
   std::vector<std::string> Printed;
   std::vector<std::string> Console;
-  std::string PendingLine;
-  bool HasPending = false;
-
-  void Write(const std::string& text) {
-    for (char character : text) {
-      if (character == '\n') {
-        Printed.push_back(PendingLine);
-        PendingLine.clear();
-        HasPending = false;
-      } else {
-        PendingLine += character;
-        HasPending = true;
-      }
-    }
-  }
-  void Flush() {
-    if (HasPending) Printed.push_back(PendingLine);
-    PendingLine.clear();
-    HasPending = false;
-  }
-};
-
-class tCapturingConsole : public iNUVConsoleOutput {
-public:
-  explicit tCapturingConsole(tOutput& output) : Output(output) {}
-  void PrintOther(const char16_t* text) override { Print(text); }
-  void Print(const char16_t* text) override { Output.Console.push_back(tNUVString(text).AsStdString()); }
-
-private:
-  tOutput& Output;
-};
-
-// print and println as the console runner offers them.
-class tPrintFunction : public tNUVNativeFunction {
-public:
-  tPrintFunction(tOutput& output, bool newline) : Output(output), Newline(newline) {}
-  int32_t Process(tNUVVariant*, int32_t argumentCount, tNUVVariant** arguments, iNUVDispatch2*) override {
-    if (argumentCount < 1) return NUVResultBadParamCount;
-    std::string text = arguments[0] ? arguments[0]->AsString().AsStdString() : std::string();
-    Output.Write(Newline ? text + "\n" : text);
-    return NUVResultOk;
-  }
-
-private:
-  tOutput& Output;
-  bool Newline;
+  std::vector<std::string> Arguments;
+  std::string Input;
+  bool ExpectError = false;
+  std::string ErrorMessage;
 };
 
 std::string Trim(const std::string& text) {
@@ -81,41 +46,106 @@ std::string Trim(const std::string& text) {
   return end == std::string::npos ? std::string() : text.substr(0, end + 1);
 }
 
-struct tExpectations {
-  std::vector<std::string> Printed;
-  std::vector<std::string> Console;
-  bool CheckConsole = false;
-  bool ExpectError = false;
-  std::string ErrorMessage;
-};
+std::string TrimBoth(const std::string& text) {
+  size_t start = text.find_first_not_of(" \t");
+  return start == std::string::npos ? std::string() : Trim(text.substr(start));
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::stringstream buffer;
+  buffer << file.rdbuf();
+  return buffer.str();
+}
 
 tExpectations ReadExpectations(const std::string& script) {
   tExpectations expectations;
   std::istringstream lines(script);
   std::string line;
-  const std::string printed = "// expect: ", console = "// console: ", error = "// expect error: ";
+  const std::string printed = "// expect: ", console = "// console: ", error = "// expect error: ",
+                    arguments = "// args: ", input = "// stdin: ";
   while (std::getline(lines, line)) {
     size_t at;
     if ((at = line.find(printed)) != std::string::npos) {
-      expectations.Printed.push_back(Trim(line.substr(at + printed.size())));
+      expectations.Printed.push_back(TrimBoth(line.substr(at + printed.size())));
     } else if ((at = line.find(console)) != std::string::npos) {
-      expectations.CheckConsole = true;
-      expectations.Console.push_back(Trim(line.substr(at + console.size())));
+      expectations.Console.push_back(TrimBoth(line.substr(at + console.size())));
     } else if ((at = line.find(error)) != std::string::npos) {
       expectations.ExpectError = true;
       expectations.ErrorMessage = Trim(line.substr(at + error.size()));
+    } else if ((at = line.find(arguments)) != std::string::npos) {
+      std::istringstream words(line.substr(at + arguments.size()));
+      std::string word;
+      while (words >> word) expectations.Arguments.push_back(word);
+    } else if ((at = line.find(input)) != std::string::npos) {
+      expectations.Input += line.substr(at + input.size()) + "\n";
     }
   }
   return expectations;
 }
 
-// Every expected line appears in actual, in order.
-bool Contains(const std::vector<std::string>& expected, const std::vector<std::string>& actual) {
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::string current;
+  for (char character : text) {
+    if (character == '\n') {
+      lines.push_back(current);
+      current.clear();
+    } else {
+      current += character;
+    }
+  }
+  if (!current.empty()) lines.push_back(current);
+  return lines;
+}
+
+// Runs nuv in folder with the arguments, input on standard input; collects both
+// output streams and the exit status.
+struct tRun {
+  std::string Output;
+  std::string Errors;
+  int Status = -1;
+};
+
+tRun RunNuv(const std::string& nuv, const std::string& folder, const std::vector<std::string>& arguments,
+            const std::string& input) {
+  tRun run;
+  char inputPath[] = "/tmp/nuv-test-in-XXXXXX";
+  char outputPath[] = "/tmp/nuv-test-out-XXXXXX";
+  char errorPath[] = "/tmp/nuv-test-err-XXXXXX";
+  int inputFile = mkstemp(inputPath), outputFile = mkstemp(outputPath), errorFile = mkstemp(errorPath);
+  if (inputFile < 0 || outputFile < 0 || errorFile < 0) return run;
+  if (write(inputFile, input.data(), input.size()) != static_cast<ssize_t>(input.size())) return run;
+  lseek(inputFile, 0, SEEK_SET);
+  pid_t child = fork();
+  if (child == 0) {
+    dup2(inputFile, 0);
+    dup2(outputFile, 1);
+    dup2(errorFile, 2);
+    if (chdir(folder.c_str()) != 0) _exit(126);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(nuv.c_str()));
+    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    execv(nuv.c_str(), argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  if (child > 0 && waitpid(child, &status, 0) == child) run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.Output = ReadFile(outputPath);
+  run.Errors = ReadFile(errorPath);
+  for (int file : {inputFile, outputFile, errorFile}) close(file);
+  for (const char* path : {inputPath, outputPath, errorPath}) unlink(path);
+  return run;
+}
+
+// Every wanted line appears in lines, in order.
+bool ContainsInOrder(const char* what, const std::vector<std::string>& wanted, const std::vector<std::string>& lines) {
   size_t next = 0;
-  for (const std::string& wanted : expected) {
-    while (next < actual.size() && Trim(actual[next]) != wanted) ++next;
-    if (next == actual.size()) {
-      std::printf("console: expected line \"%s\" not found (in order)\n", wanted.c_str());
+  for (const std::string& line : wanted) {
+    while (next < lines.size() && TrimBoth(lines[next]) != line) ++next;
+    if (next == lines.size()) {
+      std::printf("%s: line \"%s\" not found (in order)\n", what, line.c_str());
       return false;
     }
     ++next;
@@ -123,84 +153,78 @@ bool Contains(const std::vector<std::string>& expected, const std::vector<std::s
   return true;
 }
 
-bool Compare(const char* what, const std::vector<std::string>& expected, const std::vector<std::string>& actual) {
+bool SameLines(const std::vector<std::string>& wanted, const std::vector<std::string>& lines) {
   bool same = true;
-  size_t count = std::max(expected.size(), actual.size());
+  size_t count = std::max(wanted.size(), lines.size());
   for (size_t i = 0; i < count; ++i) {
-    const std::string wanted = i < expected.size() ? expected[i] : "<nothing>";
-    const std::string got = i < actual.size() ? Trim(actual[i]) : "<nothing>";
-    if (wanted != got) {
-      std::printf("%s line %zu: expected \"%s\", got \"%s\"\n", what, i + 1, wanted.c_str(), got.c_str());
+    std::string expected = i < wanted.size() ? wanted[i] : "<nothing>";
+    std::string got = i < lines.size() ? TrimBoth(lines[i]) : "<nothing>";
+    if (expected != got) {
+      std::printf("printed line %zu: expected \"%s\", got \"%s\"\n", i + 1, expected.c_str(), got.c_str());
       same = false;
     }
   }
   return same;
 }
 
-void Register(tNUV* engine, const char16_t* name, iNUVDispatch2* function) {
-  tNUVVariant value(function, nullptr);
-  function->Release();
-  engine->GetGlobalNoAddRef()->SetMember(NUVMemberEnsure, name, nullptr, &value, nullptr);
-}
-
-int RunScript(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
+int Check(const std::string& nuv, const std::string& path) {
+  std::string script = ReadFile(path);
+  if (script.empty()) {
     std::printf("cannot read %s\n", path.c_str());
     return 1;
   }
-  std::stringstream buffer;
-  buffer << file.rdbuf();
-  std::string script = buffer.str();
   tExpectations expectations = ReadExpectations(script);
-
-  tOutput output;
-  tCapturingConsole console(output);
-  bool failed = false;
-  std::string errorMessage;
-  tNUV* engine = new tNUV();
-  engine->SetConsoleOutput(&console);
-  Register(engine, u"print", new tPrintFunction(output, false));
-  Register(engine, u"println", new tPrintFunction(output, true));
-  std::string name = path.substr(path.find_last_of('/') + 1);
-  tNUVString blockName(name.c_str());
-  try {
-    engine->ExecScript(tNUVString(script.c_str()), nullptr, nullptr, &blockName, 0);
-  } catch (const eNUV& error) {
-    failed = true;
-    errorMessage = error.GetMessage().AsStdString();
-  } catch (const std::exception& error) {
-    failed = true;
-    errorMessage = error.what();
+  size_t slash = path.find_last_of('/');
+  std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  std::vector<std::string> arguments;
+  bool placed = false;
+  for (const std::string& argument : expectations.Arguments) {
+    placed = placed || argument == "%script";
+    arguments.push_back(argument == "%script" ? name : argument);
   }
-  engine->Shutdown();
-  engine->Release();
-  output.Flush();
+  if (!placed) arguments.insert(arguments.begin(), name);
+  tRun run = RunNuv(nuv, folder, arguments, expectations.Input);
 
-  bool ok = Compare("printed", expectations.Printed, output.Printed);
-  if (expectations.CheckConsole) ok = Contains(expectations.Console, output.Console) && ok;
+  bool ok = true;
+  std::string output = run.Output;
+  bool failed = output.size() >= RunFailed.size() &&
+                output.compare(output.size() - RunFailed.size(), RunFailed.size(), RunFailed) == 0;
+  if (failed) output.erase(output.size() - RunFailed.size());
+  std::vector<std::string> lines = SplitLines(output);
+
+  if (run.Status != 0) {
+    std::printf("nuv exited with status %d\n", run.Status);
+    ok = false;
+  }
+  if (!run.Errors.empty()) {
+    std::printf("nuv wrote to standard error\n");
+    ok = false;
+  }
   if (failed != expectations.ExpectError) {
-    std::printf(failed ? "unexpected error: %s\n" : "expected an error, the script ran to its end%s\n",
-                errorMessage.c_str());
+    std::printf(failed ? "the script failed unexpectedly\n" : "expected an error, the script ran to its end\n");
     ok = false;
-  } else if (failed && errorMessage != expectations.ErrorMessage) {
-    std::printf("expected error \"%s\", got \"%s\"\n", expectations.ErrorMessage.c_str(), errorMessage.c_str());
+  } else if (failed && output.find(expectations.ErrorMessage) == std::string::npos) {
+    std::printf("the error message \"%s\" does not appear\n", expectations.ErrorMessage.c_str());
     ok = false;
   }
-  if (!ok) {
-    std::printf("-- console --\n");
-    for (const std::string& line : output.Console) std::printf("%s\n", line.c_str());
+  bool engineWrote = output.find("==== An exception occured") != std::string::npos;
+  if (expectations.Console.empty() && !expectations.ExpectError && !engineWrote) {
+    ok = SameLines(expectations.Printed, lines) && ok;
+  } else {
+    ok = ContainsInOrder("printed", expectations.Printed, lines) && ok;
+    ok = ContainsInOrder("console", expectations.Console, lines) && ok;
   }
+  if (!ok) std::printf("-- standard output --\n%s\n-- standard error --\n%s\n", run.Output.c_str(), run.Errors.c_str());
   return ok ? 0 : 1;
 }
 
 }  // namespace
-}  // namespace NUV
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::printf("usage: script_runner FILE.nuv\n");
+  if (argc != 3) {
+    std::printf("usage: script_runner NUV FILE.nuv\n");
     return 2;
   }
-  return NUV::RunScript(argv[1]);
+  return Check(argv[1], argv[2]);
 }
