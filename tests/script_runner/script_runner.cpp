@@ -9,6 +9,7 @@
 //   // args: A %script B ...  the command line: %script stands for the script's
 //                             path (without it the path comes first)
 //   // stdin: TEXT            a line fed to the script's standard input
+//   // env: NAME=VALUE        an environment variable nuv runs with
 // Both printed and console lines reach standard output. Where the engine wrote
 // nothing of its own (no error was raised, not even a caught one), the script
 // must print exactly its "expect" lines; otherwise the expected lines must appear
@@ -37,6 +38,7 @@ struct tExpectations {
   std::vector<std::string> Console;
   std::vector<std::string> Arguments;
   std::string Input;
+  std::vector<std::string> Environment;
   bool ExpectError = false;
   std::string ErrorMessage;
 };
@@ -63,7 +65,7 @@ tExpectations ReadExpectations(const std::string& script) {
   std::istringstream lines(script);
   std::string line;
   const std::string printed = "// expect: ", console = "// console: ", error = "// expect error: ",
-                    arguments = "// args: ", input = "// stdin: ";
+                    arguments = "// args: ", input = "// stdin: ", environment = "// env: ";
   while (std::getline(lines, line)) {
     size_t at;
     if ((at = line.find(printed)) != std::string::npos) {
@@ -77,6 +79,8 @@ tExpectations ReadExpectations(const std::string& script) {
       std::istringstream words(line.substr(at + arguments.size()));
       std::string word;
       while (words >> word) expectations.Arguments.push_back(word);
+    } else if ((at = line.find(environment)) != std::string::npos) {
+      expectations.Environment.push_back(Trim(line.substr(at + environment.size())));
     } else if ((at = line.find(input)) != std::string::npos) {
       expectations.Input += line.substr(at + input.size()) + "\n";
     }
@@ -108,7 +112,7 @@ struct tRun {
 };
 
 tRun RunNuv(const std::string& nuv, const std::string& folder, const std::vector<std::string>& arguments,
-            const std::string& input) {
+            const std::string& input, const std::vector<std::string>& environment) {
   tRun run;
   char inputPath[] = "/tmp/nuv-test-in-XXXXXX";
   char outputPath[] = "/tmp/nuv-test-out-XXXXXX";
@@ -123,6 +127,7 @@ tRun RunNuv(const std::string& nuv, const std::string& folder, const std::vector
     dup2(outputFile, 1);
     dup2(errorFile, 2);
     if (chdir(folder.c_str()) != 0) _exit(126);
+    for (const std::string& setting : environment) putenv(const_cast<char*>(setting.c_str()));
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(nuv.c_str()));
     for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
@@ -184,7 +189,7 @@ int Check(const std::string& nuv, const std::string& path) {
     arguments.push_back(argument == "%script" ? name : argument);
   }
   if (!placed) arguments.insert(arguments.begin(), name);
-  tRun run = RunNuv(nuv, folder, arguments, expectations.Input);
+  tRun run = RunNuv(nuv, folder, arguments, expectations.Input, expectations.Environment);
 
   bool ok = true;
   std::string output = run.Output;
