@@ -4,7 +4,7 @@ set -euo pipefail
 
 need=()
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
-for pkg in cmake ninja-build g++ libgtest-dev libboost-regex-dev libicu-dev bison; do
+for pkg in cmake ninja-build g++ libgtest-dev libboost-regex-dev libicu-dev bison pkg-config; do
   have_pkg "$pkg" || need+=("$pkg")
 done
 

@@ -7,83 +7,209 @@
 // everything. The library is used from one thread at a time.
 //
 // Ownership in brief:
-// - tNUVString below is the host's view of the engine's string: one pointer to a
-//   shared, reference-counted body that only the library creates and frees.
-//   Copying adds a reference, destruction drops one.
-// - iNUVDispatch2 objects are reference counted: AddRef/Release. Functions that
-//   return a "borrowed" pointer keep their own reference; do not release it.
-// - Engine errors are C++ exceptions. Only MrvkExecScript and MrvkEvalExpression
-//   turn them into a result (-1); every other function lets them pass.
+// - tNUVString and tNUVVariant below are the host's views of the engine's string
+//   and value: every change goes through the library's exports, so bodies stay on
+//   the library's heap. Copying adds a reference, destruction drops one.
+// - iNUVDispatch2 objects are reference counted (AddRef/Release). A function that
+//   makes an object hands its one reference to the caller; a "borrowed" pointer
+//   (MrvkGetGlobalObject, tNUVVariant::AsObject) must not be released. A variant
+//   holding an object owns a reference of it (and of its bound this).
+// - Results of object operations are written into a variant the caller owns; a
+//   callback's result and arguments belong to the library (read them, assign the
+//   result, keep copies only).
+// - Registering a member (Mrvk_00E7_Export_Func) takes over the member's reference.
+// - Engine errors are C++ exceptions of the library's own types: catch (...).
+//   Only MrvkExecScript and MrvkEvalExpression turn them into a result (-1).
+//
+// A native class, in outline (examples/embed shows it whole):
+//   int32_t id = Mrvk_00E1_Export_Func(u"Counter");
+//   iNUVDispatch2* cls = Mrvk_00E9_Export_Func(u"Counter", id, &NewCounterInstance);
+//   Mrvk_00E7_Export_Func(cls, u"Counter", Mrvk_00E5_Export_Func(&Construct), u"Counter", 1, 0);
+//   Mrvk_00E7_Export_Func(cls, u"increment", Mrvk_00E4_Export_Func(&Increment), u"Counter", 1, 0);
+//   Mrvk_00E7_Export_Func(cls, u"value", Mrvk_00E6_Export_Func(&Get, &Set), u"Counter", 2, 0);
+//   tNUVVariant value(cls); cls->Release();
+//   global->SetMember(NUVMemberEnsure, u"Counter", nullptr, &value, global);
+// Callbacks find their data with NUVNativeInstanceOf<tCounter>(objThis, id).
 
 #include <cstdint>
+#include <string>
+#include <type_traits>
+
+#include "mervanik/mervanik_exports.h"
 
 namespace NUV {
 
-struct tNUVVariantString;  // a string body; opaque to hosts
-class iNUVNativeInstance;
-class tNUVString;
-struct tNUVVariant_S;
-struct tNUVVariantClosure_S;
-class iNUVDispatch2;
 class iNUVTextReadStream;
 class iNUVTextWriteStream;
 
-}  // namespace NUV
-
-extern "C" {
-
-// String exports used by tNUVString (constructors take uninitialised storage).
-void Mrvk_0078_Export_Func(NUV::tNUVString* target);
-void Mrvk_0079_Export_Func(NUV::tNUVString* target, const NUV::tNUVString* source);
-void Mrvk_007B_Export_Func(NUV::tNUVString* target, const char16_t* text);
-void Mrvk_007C_Export_Func(NUV::tNUVString* target, const char* text);
-void Mrvk_0083_Export_Func(NUV::tNUVString* target);
-NUV::tNUVString* Mrvk_0084_Export_Func(NUV::tNUVString* target, const NUV::tNUVString* source);
-const char16_t* Mrvk_0094_Export_Func(const NUV::tNUVString* string);
-int32_t Mrvk_00AC_Export_Func(const NUV::tNUVString* string);
-
-}  // extern "C"
-
-namespace NUV {
-
-// A string: UTF-16 text in a body on the library's heap. Narrow text is UTF-8
-// unless the environment variable NUV_CODEPAGE names another encoding.
+// A string: UTF-16 text in a body on the library's heap, shared between copies
+// (copy adds a reference, destruction drops one; writing copies a shared body
+// first). Narrow text is UTF-8 unless the environment variable NUV_CODEPAGE names
+// another encoding.
 class tNUVString {
 public:
   tNUVString() { Mrvk_0078_Export_Func(this); }
   tNUVString(const tNUVString& other) { Mrvk_0079_Export_Func(this, &other); }
+  tNUVString(tNUVString&& other) noexcept : Body(other.Body) { other.Body = nullptr; }
   tNUVString(const char16_t* text) { Mrvk_007B_Export_Func(this, text); }
+  tNUVString(const char16_t* text, int32_t length) { Mrvk_0081_Export_Func(this, text, length); }
+  tNUVString(const std::u16string& text) : tNUVString(text.c_str(), static_cast<int32_t>(text.size())) {}
   explicit tNUVString(const char* narrow) { Mrvk_007C_Export_Func(this, narrow); }
+  // The string form of a value (as the language converts it).
+  explicit tNUVString(const tNUVVariant_S& value) { Mrvk_007F_Export_Func(this, &value); }
   ~tNUVString() { Mrvk_0083_Export_Func(this); }
-  tNUVString& operator=(const tNUVString& other) { return *Mrvk_0084_Export_Func(this, &other); }
 
-  // The text, zero-terminated; valid while the string is unchanged.
+  // Takes over the reference of a body that an export returned ("new body").
+  static tNUVString Adopt(tNUVVariantString* body) {
+    tNUVString string;
+    string.Body = body;
+    return string;
+  }
+  // Shares a body (adds a reference).
+  static tNUVString FromBody(tNUVVariantString* body) {
+    tNUVString string{Raw{}};
+    Mrvk_007A_Export_Func(&string, body);
+    return string;
+  }
+  static tNUVString FromInteger(int32_t value) {
+    tNUVString string{Raw{}};
+    Mrvk_0082_Export_Func(&string, value);
+    return string;
+  }
+
+  tNUVString& operator=(const tNUVString& other) { return *Mrvk_0084_Export_Func(this, &other); }
+  tNUVString& operator=(tNUVString&& other) noexcept {
+    tNUVVariantString* body = Body;
+    Body = other.Body;
+    other.Body = body;
+    return *this;
+  }
+  tNUVString& operator=(const char16_t* text) { return *Mrvk_0085_Export_Func(this, text); }
+  tNUVString& operator+=(const tNUVString& tail) { return *Mrvk_0087_Export_Func(this, &tail); }
+  tNUVString& operator+=(const char16_t* text) { return *Mrvk_0089_Export_Func(this, text); }
+  tNUVString& operator+=(char16_t unit) { return *Mrvk_008A_Export_Func(this, unit); }
+  tNUVString operator+(const tNUVString& tail) const { return Adopt(Mrvk_009F_Export_Func(this, &tail)); }
+  tNUVString operator+(const char16_t* text) const { return Adopt(Mrvk_00A0_Export_Func(this, text)); }
+  void Clear() { Mrvk_008B_Export_Func(this); }
+  void Replace(const tNUVString& search, const tNUVString& replacement, bool all = true) {
+    Mrvk_008F_Export_Func(this, &search, &replacement, all);
+  }
+
+  // The text, zero-terminated and never null; valid while the string is unchanged.
   const char16_t* c_str() const { return Mrvk_0094_Export_Func(this); }
   int32_t GetLen() const { return Mrvk_00AC_Export_Func(this); }
   bool IsEmpty() const { return Body == nullptr || GetLen() == 0; }
+  char16_t operator[](int32_t index) const { return Mrvk_00A2_Export_Func(this, index); }
+  // The body, borrowed (null for the empty string).
+  tNUVVariantString* GetBody() const { return Body; }
+  // Member lookups may pass this as their hint (null for the empty string).
+  uint32_t* GetHint() const { return Mrvk_0092_Export_Func(this); }
+
+  bool operator==(const tNUVString& other) const { return Mrvk_0097_Export_Func(this, &other); }
+  bool operator!=(const tNUVString& other) const { return Mrvk_0098_Export_Func(this, &other); }
+  bool operator==(const char16_t* text) const { return Mrvk_009A_Export_Func(this, text); }
+  bool operator!=(const char16_t* text) const { return Mrvk_009B_Export_Func(this, text); }
+  bool operator<(const tNUVString& other) const { return Mrvk_009D_Export_Func(this, &other); }
+  bool operator>(const tNUVString& other) const { return Mrvk_009E_Export_Func(this, &other); }
+  bool StartsWith(const char16_t* prefix) const { return Mrvk_00A7_Export_Func(this, prefix); }
+
+  tNUVString ToLowerCase() const { tNUVString out; Mrvk_00A3_Export_Func(this, &out); return out; }
+  tNUVString ToUpperCase() const { tNUVString out; Mrvk_00A4_Export_Func(this, &out); return out; }
+  tNUVString Escape() const { tNUVString out; Mrvk_00A5_Export_Func(this, &out); return out; }
+  // The text as a number (0 when it is none).
+  int64_t AsInteger() const { return Mrvk_0096_Export_Func(this); }
+  // Narrow text (UTF-8 by default); raises when the text cannot be converted.
+  std::string AsStdString() const;
+  std::u16string AsU16String() const { return std::u16string(c_str(), static_cast<size_t>(GetLen())); }
 
 private:
+  struct Raw {};
+  explicit tNUVString(Raw) {}
+
   tNUVVariantString* Body;
 };
 
-// A value: a closure (object and bound this), a string body, an octet body, a
-// 64-bit integer or a real, with its type tag.
-enum : int32_t { tvtVoid = 0, tvtObject = 1, tvtString = 2, tvtOctet = 3, tvtInteger = 4, tvtReal = 5 };
+// A value, held as the engine holds it: copying a variant adds references to the
+// object, string or octet it holds, destruction drops them. Conversions raise the
+// engine's conversion error for values that do not convert.
+class tNUVVariant : public tNUVVariant_S {
+public:
+  tNUVVariant() { Mrvk_0001_Export_Func(this); }
+  tNUVVariant(const tNUVVariant& other) { Mrvk_0002_Export_Func(this, &other); }
+  tNUVVariant(tNUVVariant&& other) noexcept : tNUVVariant_S(other) {
+    other.vt = tvtVoid;
+    other.Object.Object = other.Object.ObjThis = nullptr;
+  }
+  // A copy of a plain record (adds references).
+  explicit tNUVVariant(const tNUVVariant_S& other) { Mrvk_0002_Export_Func(this, &other); }
+  explicit tNUVVariant(iNUVDispatch2* object, iNUVDispatch2* objThis = nullptr) {
+    Mrvk_0004_Export_Func(this, object, objThis);
+  }
+  tNUVVariant(const char16_t* text) { Mrvk_0005_Export_Func(this, text); }
+  tNUVVariant(const tNUVString& string) { Mrvk_0006_Export_Func(this, &string); }
+  explicit tNUVVariant(const char* narrow) { Mrvk_0007_Export_Func(this, narrow); }
+  tNUVVariant(const uint8_t* bytes, int32_t length) { Mrvk_0008_Export_Func(this, bytes, length); }
+  tNUVVariant(int32_t value) { Mrvk_000A_Export_Func(this, value); }
+  tNUVVariant(int64_t value) {
+    auto bits = static_cast<uint64_t>(value);
+    Mrvk_000B_Export_Func(this, static_cast<uint32_t>(bits), static_cast<uint32_t>(bits >> 32));
+  }
+  tNUVVariant(double value) { Mrvk_000C_Export_Func(this, value); }
+  // Exactly bool (int 0 or 1): pointers must not turn into booleans.
+  template <typename tBool, typename = std::enable_if_t<std::is_same_v<tBool, bool>>>
+  tNUVVariant(tBool value) { Mrvk_0009_Export_Func(this, value ? 1 : 0); }
+  ~tNUVVariant() { Mrvk_000E_Export_Func(this, 0); }
 
-struct tNUVVariantClosure_S {
-  iNUVDispatch2* Object;
-  iNUVDispatch2* ObjThis;
-};
+  tNUVVariant& operator=(const tNUVVariant& other) {
+    return static_cast<tNUVVariant&>(*Mrvk_0019_Export_Func(this, &other));
+  }
+  tNUVVariant& operator=(tNUVVariant&& other) noexcept {
+    tNUVVariant_S held = *this;
+    static_cast<tNUVVariant_S&>(*this) = other;
+    static_cast<tNUVVariant_S&>(other) = held;
+    return *this;
+  }
+  tNUVVariant& operator=(const tNUVString& string) { Mrvk_0021_Export_Func(this, &string); return *this; }
+  tNUVVariant& operator=(const char16_t* text) { Mrvk_0022_Export_Func(this, text); return *this; }
+  tNUVVariant& operator=(int32_t value) { Mrvk_0025_Export_Func(this, value); return *this; }
+  tNUVVariant& operator=(int64_t value) { Mrvk_0026_Export_Func(this, value); return *this; }
+  tNUVVariant& operator=(double value) { Mrvk_0027_Export_Func(this, value); return *this; }
+  // Back to void.
+  void Clear() { Mrvk_0010_Export_Func(this); }
+  void SetObject(iNUVDispatch2* object, iNUVDispatch2* objThis = nullptr) {
+    Mrvk_001D_Export_Func(this, object, objThis);
+  }
 
-struct tNUVVariant_S {
-  union {
-    tNUVVariantClosure_S Object;
-    tNUVVariantString* String;
-    void* Octet;
-    int64_t Integer;
-    double Real;
-  };
-  int32_t vt;
+  int32_t Type() const { return Mrvk_000F_Export_Func(this); }
+  bool IsVoid() const { return vt == tvtVoid; }
+  static const char16_t* TypeName(int32_t tag) { return Mrvk_00D9_Export_Func(tag); }
+  int64_t AsInteger() const { return Mrvk_004C_Export_Func(this); }
+  double AsReal() const { return Mrvk_0051_Export_Func(this); }
+  bool AsBoolean() const { return Mrvk_004F_Export_Func(this); }
+  tNUVString AsString() const { return tNUVString::Adopt(Mrvk_0047_Export_Func(this)); }
+  // Borrowed pointers; raise unless the value is an object.
+  iNUVDispatch2* AsObject() const { return Mrvk_0043_Export_Func(this); }
+  iNUVDispatch2* AsObjectThis() const { return Mrvk_0045_Export_Func(this); }
+  // "(int)42", "(string)\"text\"": at most limit units.
+  tNUVString ReadableText(int32_t limit = 1000) const { return tNUVString::Adopt(Mrvk_00DA_Export_Func(this, limit)); }
+  tNUVString TypedLiteralText() const { return tNUVString::Adopt(Mrvk_00DB_Export_Func(this)); }
+
+  // The language's == and ===, < and >.
+  bool operator==(const tNUVVariant& other) const { return Mrvk_003C_Export_Func(this, &other); }
+  bool operator!=(const tNUVVariant& other) const { return !Mrvk_003C_Export_Func(this, &other); }
+  bool StrictEquals(const tNUVVariant& other) const { return Mrvk_003D_Export_Func(this, &other); }
+  bool operator<(const tNUVVariant& other) const { return Mrvk_003F_Export_Func(this, &other); }
+  bool operator>(const tNUVVariant& other) const { return Mrvk_0040_Export_Func(this, &other); }
+  // The language's arithmetic, in place (+ joins texts; % and \ by 0 raise).
+  tNUVVariant& operator+=(const tNUVVariant& right) { Mrvk_003B_Export_Func(this, &right); return *this; }
+  tNUVVariant& operator-=(const tNUVVariant& right) { Mrvk_003A_Export_Func(this, &right); return *this; }
+  tNUVVariant& operator*=(const tNUVVariant& right) { Mrvk_0035_Export_Func(this, &right); return *this; }
+  tNUVVariant& operator/=(const tNUVVariant& right) { Mrvk_0033_Export_Func(this, &right); return *this; }
+  tNUVVariant& operator%=(const tNUVVariant& right) { Mrvk_0032_Export_Func(this, &right); return *this; }
+
+  // The host's view of a record the library hands to a callback.
+  static tNUVVariant& From(tNUVVariant_S& value) { return static_cast<tNUVVariant&>(value); }
+  static const tNUVVariant& From(const tNUVVariant_S& value) { return static_cast<const tNUVVariant&>(value); }
 };
 
 // Results of the object operations.
@@ -99,6 +225,14 @@ constexpr int32_t NUVResultInvalidType = -1005;
 constexpr int32_t NUVResultInvalidObject = -1006;
 constexpr int32_t NUVResultAccessDenied = -1007;
 constexpr int32_t NUVResultNativeClassCrash = -1008;
+
+// Operation codes of ApplyOperation (low 5 bits of its flags) and of Mrvk_00FE_Export_Func.
+enum : uint32_t {
+  NUVOpBitAnd = 1, NUVOpBitOr = 2, NUVOpBitXor = 3, NUVOpSubtract = 4, NUVOpAdd = 5,
+  NUVOpModulo = 6, NUVOpDivide = 7, NUVOpIntegerDivide = 8, NUVOpMultiply = 9,
+  NUVOpLogicalOr = 10, NUVOpLogicalAnd = 11, NUVOpShiftRight = 12, NUVOpShiftLeft = 13,
+  NUVOpLogicalShiftRight = 14, NUVOpIncrement = 15, NUVOpDecrement = 16,
+};
 
 // Flags of the object operations.
 constexpr uint32_t NUVMemberEnsure = 0x200;
@@ -159,6 +293,15 @@ public:
 protected:
   ~iNUVDispatch2() = default;
 };
+
+// The native instance a class registered on object under classId, or null (the
+// object is not of that class: answer NUVResultNativeClassCrash then).
+template <typename tInstance>
+tInstance* NUVNativeInstanceOf(iNUVDispatch2* object, int32_t classId) {
+  iNUVNativeInstance* instance = nullptr;
+  if (!object || object->NativeInstanceSlot(2, classId, &instance) < 0) return nullptr;
+  return static_cast<tInstance*>(instance);
+}
 
 // Where the engine prints (dumps, error lines): Print. PrintOther is for hosts.
 class iNUVConsoleOutput {
@@ -266,3 +409,10 @@ void MrvkInitProgramArguments(int32_t argc, char** argv);
 void MrvkAddProgramArgument(const NUV::tNUVString* key, const NUV::tNUVString* value);
 
 }  // extern "C"
+
+inline std::string NUV::tNUVString::AsStdString() const {
+  char* narrow = MrvkAllocNarrowString(this);
+  std::string text(narrow);
+  MrvkDeallocNarrowString(narrow);
+  return text;
+}
