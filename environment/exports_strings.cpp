@@ -17,6 +17,7 @@
 #include "engine/values/string_body.h"
 #include "engine/values/variant.h"
 #include "environment/environment.h"
+#include "environment/stored_records.h"
 
 namespace NUV {
 
@@ -50,14 +51,6 @@ tBody* Private(tBody* body) {
 }
 
 const char16_t* TextOrEmpty(const char16_t* text) { return text ? text : u""; }
-
-// Reads one 32-bit word and advances the cursor.
-uint32_t ReadWord(const uint8_t** cursor) {
-  uint32_t word;
-  std::memcpy(&word, *cursor, sizeof word);
-  *cursor += sizeof word;
-  return word;
-}
 
 }  // namespace
 
@@ -251,8 +244,8 @@ MRVK_EXPORT tBody* Mrvk_00D3_Export_Func(const char* text) { return CreateString
 // Stored string record: a 32-bit length n, one 32-bit reserved word (written as 0,
 // not read), then n UTF-16 units. The cursor moves past the record.
 MRVK_EXPORT tBody* Mrvk_00D4_Export_Func(const uint8_t** cursor) {
-  uint32_t length = ReadWord(cursor);
-  ReadWord(cursor);
+  uint32_t length = ReadRecordWord(cursor);
+  ReadRecordWord(cursor);
   if (length == 0) return nullptr;
   if (length > INT32_MAX / 2) throw std::bad_alloc();  // no string can be that long
   tBody* body = CreateStringBodyOfLength(static_cast<int32_t>(length));

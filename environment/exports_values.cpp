@@ -17,6 +17,7 @@
 #include "engine/values/variant.h"
 #include "engine/values/variant_internal.h"
 #include "environment/environment.h"
+#include "environment/stored_records.h"
 
 namespace NUV {
 
@@ -68,13 +69,6 @@ void ConstructOctetInPlace(tNUVVariantOctet* target, tNUVVariantOctet* made) {
   delete made;
 }
 
-uint32_t ReadWord(const uint8_t** cursor) {
-  uint32_t word;
-  std::memcpy(&word, *cursor, sizeof word);
-  *cursor += sizeof word;
-  return word;
-}
-
 }  // namespace
 
 extern "C" {
@@ -84,7 +78,7 @@ tNUVVariantString* Mrvk_00D4_Export_Func(const uint8_t** cursor);
 
 // Octet record: a 32-bit length, then the bytes; the cursor moves past it.
 MRVK_EXPORT tNUVVariantOctet* Mrvk_00EF_Export_Func(const uint8_t** cursor) {
-  uint32_t length = ReadWord(cursor);
+  uint32_t length = ReadRecordWord(cursor);
   if (length > INT32_MAX) throw std::bad_alloc();  // no octet can be that long
   tNUVVariantOctet* octet = CreateOctet(*cursor, static_cast<int32_t>(length));
   *cursor += length;

@@ -86,16 +86,9 @@ public:
 
 // CommandLine --------------------------------------------------------------------------------
 
-// A value holding a newly created object, bound to itself; the creation
-// reference passes to the value.
-tNUVVariant AdoptObject(iNUVDispatch2* object) {
-  tNUVVariant value(object, object);
-  object->Release();
-  return value;
-}
-
 int32_t GetArgumentMap(const tNUVNativeCall& call) {
-  tNUVVariant dictionary = AdoptObject(CreateDictionaryObject());
+  tNUVVariant dictionary;
+  NUVAdoptObjectValue(dictionary, CreateDictionaryObject());
   iNUVDispatch2* members = dictionary.Object.Object;
   for (const auto& [key, value] : ProgramArgumentMap()) {
     // A member cannot have an empty name; the argument still shows in the list.
@@ -108,7 +101,8 @@ int32_t GetArgumentMap(const tNUVNativeCall& call) {
 }
 
 int32_t GetArgumentArray(const tNUVNativeCall& call) {
-  tNUVVariant array = AdoptObject(CreateArrayObject());
+  tNUVVariant array;
+  NUVAdoptObjectValue(array, CreateArrayObject());
   tNUVArrayNI* items = NUVFindArray(array.Object.Object);
   for (const std::u16string& argument : ProgramArgumentList()) items->Add(tNUVVariant(tNUVString(argument)));
   call.SetResult(array);
@@ -147,20 +141,16 @@ tNUVString LoadStorage(const tNUVString& name) {
   return text;
 }
 
-int32_t ExecStorage(const tNUVNativeCall& call) {
-  tNUVString name = RequireStringArgument(call);
-  tNUVString text = LoadStorage(name);
-  tNUVVariant value;
-  MrvkExecScript(&text, &value, nullptr, &name);
-  call.SetResult(value);
-  return NUVResultOk;
-}
+using tRunText = int32_t (*)(const tNUVString*, tNUVVariant*, iNUVDispatch2*, const tNUVString*);
 
-int32_t EvalStorage(const tNUVNativeCall& call) {
+// Runs a script file (as a script or as an expression) named by the first
+// argument; the file name names the block. Errors of the run are swallowed.
+template <tRunText Run>
+int32_t RunStorage(const tNUVNativeCall& call) {
   tNUVString name = RequireStringArgument(call);
   tNUVString text = LoadStorage(name);
   tNUVVariant value;
-  MrvkEvalExpression(&text, &value, nullptr, &name);
+  Run(&text, &value, nullptr, &name);
   call.SetResult(value);
   return NUVResultOk;
 }
@@ -249,8 +239,8 @@ iNUVDispatch2* NewCommandLineClass() {
 
 iNUVDispatch2* NewScriptsClass() {
   auto* scripts = new tScriptControlClass(u"Scripts");
-  scripts->Method(u"execStorage", NUVStaticMethod<1, ExecStorage>);
-  scripts->Method(u"evalStorage", NUVStaticMethod<1, EvalStorage>);
+  scripts->Method(u"execStorage", NUVStaticMethod<1, RunStorage<MrvkExecScript>>);
+  scripts->Method(u"evalStorage", NUVStaticMethod<1, RunStorage<MrvkEvalExpression>>);
   scripts->Method(u"exec", NUVStaticMethod<1, Exec>);
   scripts->Method(u"eval", NUVStaticMethod<1, Eval>);
   scripts->Method(u"dump", NUVStaticMethod<0, Dump>);

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/services/error_report.h"
+
 namespace NUV {
 namespace {
 
@@ -256,6 +258,16 @@ int32_t NUVSetThroughValue(const tNUVVariant& member, uint32_t flags, const tNUV
   if (code != NUVResultNotImplemented && code != NUVResultInvalidType && code != NUVResultInvalidObject)
     return code;
   return NUVSetPlainly;
+}
+
+void NUVAdoptObjectValue(tNUVVariant& value, iNUVDispatch2* object) {
+  try {
+    value.SetObject(object, object);
+  } catch (...) {
+    NUVReleaseNoThrow(object);
+    throw;
+  }
+  object->Release();
 }
 
 }  // namespace NUV

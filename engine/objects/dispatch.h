@@ -122,6 +122,10 @@ constexpr int32_t NUVSetPlainly = INT32_MIN;
 int32_t NUVSetThroughValue(const tNUVVariant& member, uint32_t flags, const tNUVVariant* value,
                            iNUVDispatch2* objThis);
 
+// Stores a newly created object into value, bound to itself; the creator's
+// reference passes to the value (and is dropped when storing fails).
+void NUVAdoptObjectValue(tNUVVariant& value, iNUVDispatch2* object);
+
 // Holds one reference to an object for a scope.
 class tNUVObjectHolder {
 public:

@@ -6,7 +6,6 @@
 
 #include "engine/objects/dictionary.h"
 #include "engine/platform/entropy.h"
-#include "engine/services/error_report.h"
 #include "engine/services/errors.h"
 #include "engine/services/messages.h"
 
@@ -182,13 +181,7 @@ tNUVVariant tNUVNI_RandomGenerator::Serialize() {
 
   iNUVDispatch2* dictionary = CreateDictionaryObject();
   tNUVVariant result;
-  try {
-    result.SetObject(dictionary, dictionary);
-  } catch (...) {
-    NUVReleaseNoThrow(dictionary);
-    throw;
-  }
-  dictionary->Release();   // result holds it now
+  NUVAdoptObjectValue(result, dictionary);
   const tNUVVariant state(text), left(data.left), next(data.next);
   NUVThrowFromResultCode(dictionary->SetMember(NUVMemberEnsure, u"state", nullptr, &state, dictionary), u"state");
   NUVThrowFromResultCode(dictionary->SetMember(NUVMemberEnsure, u"left", nullptr, &left, dictionary), u"left");

@@ -5,7 +5,6 @@
 #include <cstdint>
 
 #include "engine/objects/regexp_class.h"
-#include "engine/services/error_report.h"
 #include "engine/services/errors.h"
 #include "engine/values/string_appender.h"
 
@@ -24,13 +23,7 @@ tNUVString GroupText(const tNUVString& text, const tNUVRegExpMatch::tSpan& span)
 
 tNUVArrayNI& NUVNewArrayValue(tNUVVariant& value) {
   iNUVDispatch2* array = CreateArrayObject();
-  try {
-    value.SetObject(array, array);
-  } catch (...) {
-    NUVReleaseNoThrow(array);
-    throw;
-  }
-  array->Release();   // value holds it now
+  NUVAdoptObjectValue(value, array);
   return *NUVFindArray(array);
 }
 

@@ -9,7 +9,6 @@
 #include <string_view>
 
 #include "engine/objects/array.h"
-#include "engine/services/error_report.h"
 #include "engine/services/errors.h"
 #include "engine/vm/primitive_operations.h"
 
@@ -157,13 +156,7 @@ int32_t SplitIntoArray(const tNUVVariant& receiver, tNUVVariant* result, int32_t
                        tNUVVariant** arguments) {
   iNUVDispatch2* array = CreateArrayObject();
   tNUVVariant arrayValue;
-  try {
-    arrayValue.SetObject(array, array);
-  } catch (...) {
-    NUVReleaseNoThrow(array);
-    throw;
-  }
-  array->Release();   // arrayValue holds it now
+  NUVAdoptObjectValue(arrayValue, array);
   tNUVVariant separator(*arguments[0]);
   tNUVVariant text(receiver);
   tNUVVariant first(argumentCount > 1 ? *arguments[1] : tNUVVariant());
