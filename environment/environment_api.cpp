@@ -3,6 +3,7 @@
 
 #include "environment/environment.h"
 
+#include "engine/services/debug_mode.h"
 #include "engine/services/engine.h"
 #include "engine/services/errors.h"
 #include "engine/values/string_heap.h"
@@ -20,7 +21,6 @@ constexpr int32_t LibraryVersionRelease = 2;
 struct tEnvironmentState {
   tNUV* Engine = nullptr;
   iNUVDispatch2* CachedGlobal = nullptr;
-  bool DebugMode = false;
   bool FactoriesInstalled = false;
   MrvkStandardOutput* StandardOutput = nullptr;
   MrvkStringOutput* StringOutput = nullptr;
@@ -137,7 +137,7 @@ int32_t MrvkFreeGlobalObject() {
 }
 
 bool MrvkEnableNUVDebugMode(bool enable) {
-  State.DebugMode = enable;
+  NUVSetDebugMode(enable);
   return enable;
 }
 

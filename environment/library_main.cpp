@@ -5,6 +5,7 @@
 // destroyed before them: the engine it releases can still use them.
 
 #include <cstdio>
+#include <cstring>
 
 #include "engine/platform/system.h"
 #include "engine/values/nuv_string.h"
@@ -18,6 +19,10 @@ class tLibraryLifetime {
 public:
   tLibraryLifetime() : PermanentString(u"This is a dummy.") {
     Platform::MaskFloatingPointTraps();
+    // NUV_DEBUG=1 starts the first engine in debug mode (call tracing, object
+    // tracking and the report of objects not freed), for hosts that cannot ask.
+    const char* debug = Platform::EnvironmentVariable("NUV_DEBUG");
+    if (debug && std::strcmp(debug, "1") == 0) MrvkEnableNUVDebugMode(true);
     try {
       MrvkInitScriptEnvironment();
     } catch (...) {

@@ -7,6 +7,7 @@
 #include "engine/objects/array.h"
 #include "engine/objects/dictionary.h"
 #include "engine/objects/native_class.h"
+#include "engine/services/call_tracer.h"
 #include "engine/services/engine.h"
 #include "engine/services/errors.h"
 #include "environment/environment.h"
@@ -209,9 +210,14 @@ int32_t GetDumpString(const tNUVNativeCall& call) {
 int32_t GetTraceString(const tNUVNativeCall& call) {
   if (call.ArgumentCount >= 2 && call.Arguments[1] && call.Argument(1).vt != tvtString)
     ThrowArgumentMessage(NotAStringMessage, 2);
-  // Calls are traced only in debug mode, which this library does not offer yet:
-  // the history is empty.
-  call.SetResult(tNUVString());
+  // Calls are traced only in debug mode; otherwise the history is empty.
+  int32_t limit = call.ArgumentCount >= 1 && call.Arguments[0] ? static_cast<int32_t>(call.Argument(0).AsInteger()) : 0;
+  if (call.ArgumentCount >= 2 && call.Arguments[1]) {
+    tNUVString delimiter = call.Argument(1).AsString();
+    call.SetResult(NUVGetCallHistory(limit, &delimiter));
+  } else {
+    call.SetResult(NUVGetCallHistory(limit));
+  }
   return NUVResultOk;
 }
 

@@ -321,8 +321,8 @@ void tNUVScriptBlock::ReportError(const tNUVString& message, int32_t position) {
   Print(text + tNUVString::Formatted(u" at line %d", SourcePositionToLine(position) + 1));
 }
 
-void tNUVScriptBlock::RecordTrackedTypeName(tNUVInterCodeContext*, const tNUVString&) {
-  // Object tracking is not built yet; there is nothing to record into.
+void tNUVScriptBlock::RecordTrackedTypeName(tNUVInterCodeContext* context, const tNUVString& typeName) {
+  NUVSetTrackedObjectType(static_cast<iNUVDispatch2*>(context), [&] { return typeName; });
 }
 
 // iNUVCompileHost ---------------------------------------------------------------------------------

@@ -209,7 +209,11 @@ tNUVArrayClass::tNUVArrayClass() : tNUVNativeClass(u"Array") {
 }
 
 iNUVDispatch2* CreateArrayObject() {
-  if (!SharedArrayClass) SharedArrayClass = new tNUVArrayClass;
+  if (!SharedArrayClass) {
+    // Lives until the last engine goes, beyond the engine that made it: no leak.
+    tNUVObjectTrackingPause untracked;
+    SharedArrayClass = new tNUVArrayClass;
+  }
   iNUVDispatch2* array = nullptr;
   NUVThrowFromResultCode(SharedArrayClass->CreateInstance(0, nullptr, nullptr, &array, 0, nullptr, nullptr));
   return array;

@@ -650,7 +650,13 @@ int32_t tNUVCustomObject::ClassInfo(int32_t kind, int32_t index, tNUVVariant* va
       if (index < 0 || static_cast<size_t>(index) >= ClassNames.size()) return NUVResultFailed;
       *value = ClassNames[index];
       return NUVResultOk;
-    case 1: ClassNames.push_back(value->AsString()); return NUVResultOk;
+    case 1:
+      ClassNames.push_back(value->AsString());
+      if (ClassNames.size() == 1) {
+        NUVSetTrackedObjectType(static_cast<iNUVDispatch2*>(this),
+                                [&] { return tNUVString(u"instance of class ") + ClassNames.front(); });
+      }
+      return NUVResultOk;
     case 2:
       FinalizeName = value->AsString();
       CallFinalize = !FinalizeName.IsEmpty();

@@ -284,7 +284,11 @@ tNUVDictionaryClass::tNUVDictionaryClass() : tNUVNativeClass(u"Dictionary") {
 }
 
 iNUVDispatch2* CreateDictionaryObject() {
-  if (!SharedDictionaryClass) SharedDictionaryClass = new tNUVDictionaryClass;
+  if (!SharedDictionaryClass) {
+    // Lives until the last engine goes, beyond the engine that made it: no leak.
+    tNUVObjectTrackingPause untracked;
+    SharedDictionaryClass = new tNUVDictionaryClass;
+  }
   iNUVDispatch2* dictionary = nullptr;
   NUVThrowFromResultCode(
       SharedDictionaryClass->CreateInstance(0, nullptr, nullptr, &dictionary, 0, nullptr, nullptr));

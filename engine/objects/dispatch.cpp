@@ -26,6 +26,7 @@ int32_t tNUVDispatch::Release() {
   if (RefCount == 1) {
     if (!BeforeDestructionCalled) {
       BeforeDestructionCalled = true;
+      NUVSetTrackedObjectFlags(this, NUVTrackedObjectDestroying, NUVTrackedObjectDestroying);
       try {
         BeforeDestruction();
       } catch (...) {

@@ -11,13 +11,15 @@
 #include <cstdint>
 
 #include "engine/objects/dispatch_interface.h"
+#include "engine/services/object_tracking.h"
 #include "engine/values/variant.h"
 
 namespace NUV {
 
 class tNUVDispatch : public iNUVDispatch2 {
 public:
-  tNUVDispatch() = default;
+  // Every engine object is known to object tracking (in debug mode) by its identity.
+  tNUVDispatch() { NUVTrackObjectCreated(static_cast<iNUVDispatch2*>(this)); }
   tNUVDispatch(const tNUVDispatch&) = delete;
   tNUVDispatch& operator=(const tNUVDispatch&) = delete;
 
@@ -68,7 +70,7 @@ public:
   int32_t Reserved3() override;
 
   virtual void BeforeDestruction() {}
-  virtual ~tNUVDispatch() = default;
+  virtual ~tNUVDispatch() { NUVTrackObjectDestroyed(static_cast<iNUVDispatch2*>(this)); }
 
   int32_t GetRefCount() const { return RefCount; }
 

@@ -78,9 +78,17 @@ tNUVNativeClass::tNUVNativeClass(const char16_t* name) : tNUVCustomObject(3) {
   ClassName = MapGlobalString(tNUVString(name));
   ClassID = RegisterNativeClassName(ClassName.c_str());
   CallFinalize = false;
+  NUVSetTrackedObjectType(static_cast<iNUVDispatch2*>(this),
+                          [&] { return tNUVString(u"(native class) ") + ClassName; });
 }
 
-void tNUVNativeClass::RegisterMember(const char16_t* name, iNUVDispatch2* member, int32_t, uint32_t flags) {
+void tNUVNativeClass::RegisterMember(const char16_t* name, iNUVDispatch2* member, int32_t kind, uint32_t flags) {
+  if (kind == NUVNativeMemberMethod || kind == NUVNativeMemberProperty) {
+    NUVSetTrackedObjectType(member, [&] {
+      return tNUVString(kind == NUVNativeMemberMethod ? u"(native function) " : u"(native property) ") + ClassName +
+             u"." + name;
+    });
+  }
   struct tRegistrationReference {
     iNUVDispatch2* Object;
     ~tRegistrationReference() { NUVReleaseNoThrow(Object); }
@@ -157,6 +165,7 @@ int32_t tNUVNativeClass::CreateInstance(uint32_t flags, const char16_t* memberNa
     return tNUVCustomObject::CreateInstance(flags, memberName, hint, result, argumentCount, arguments, objThis);
   if (IsInvalidated) return NUVResultInvalidObject;
   iNUVDispatch2* instance = CreateBaseObject();
+  NUVSetTrackedObjectType(instance, [&] { return tNUVString(u"instance of class ") + ClassName; });
   try {
     int32_t code = CallMember(0, nullptr, nullptr, nullptr, 0, nullptr, instance);
     if (NUVSucceeded(code)) {

@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace NUV::Platform {
@@ -46,5 +47,7 @@ bool TracerAttached() {
 void BreakIntoDebugger() {
   if (TracerAttached()) std::raise(SIGTRAP);
 }
+
+const char* EnvironmentVariable(const char* name) { return std::getenv(name); }
 
 }  // namespace NUV::Platform

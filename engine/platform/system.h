@@ -13,6 +13,9 @@ constexpr size_t PointerHexDigits = sizeof(void*) * 2;
 // prefix, followed by a terminating 0 (so out holds PointerHexDigits + 1 units).
 void FormatPointer(const void* pointer, char16_t* out);
 
+// The value of an environment variable of the process; null when it is not set.
+const char* EnvironmentVariable(const char* name);
+
 // Masks every floating-point exception trap, so division by zero and overflow give
 // infinities and NaNs instead of signals.
 void MaskFloatingPointTraps();

@@ -17,6 +17,9 @@
 #include "engine/services/errors.h"
 #include "engine/services/exception_class.h"
 #include "engine/services/messages.h"
+#include "engine/services/call_tracer.h"
+#include "engine/services/debug_mode.h"
+#include "engine/services/object_tracking.h"
 #include "engine/values/global_string_map.h"
 #include "engine/vm/interpreter.h"
 #include "engine/vm/primitive_operations.h"
@@ -123,12 +126,18 @@ tNUV::tNUV() {
     SharedTaken = TookReservedWords;
     NUVAddRefGlobalStringMap();
     SharedTaken = TookStringMap;
+    if (NUVIsDebugMode()) {
+      NUVAddRefObjectTracking();
+      NUVAddRefStackTracer();
+      HoldsDebugFacilities = true;
+    }
     RegisterEngine(this);
     SharedTaken = Registered;
 
     Cache = new tNUVScriptCache(this);
     PPValues.Add(tNUVString(u"version"), VersionValue);
     Global = new tNUVGlobalObject;
+    NUVSetTrackedObjectType(Global, [] { return tNUVString(u"the global object"); });
 
     // The built-in classes in their fixed order: Array, Dictionary, Date, Math
     // (RandomGenerator is a member of the Math class object, not of the global
@@ -161,6 +170,7 @@ void tNUV::ReleaseResources() noexcept {
     delete cache;
   }
   PPValues.Clear();
+  DropDebugFacilities();
   if (SharedTaken >= TookArrayStack) {
     NUVCompactVariantArrayStack();
     NUVReleaseVariantArrayStack();
@@ -202,6 +212,22 @@ void tNUV::Shutdown() {
     tNUVScriptCache* cache = Cache;
     Cache = nullptr;
     delete cache;
+  }
+  // Nothing of this engine runs any more, so whatever is still alive now has
+  // leaked: report it here, because leaked functions keep their script blocks and
+  // with them this engine alive, and its destruction would never come.
+  DropDebugFacilities();
+}
+
+void tNUV::DropDebugFacilities() noexcept {
+  if (!HoldsDebugFacilities) return;
+  HoldsDebugFacilities = false;
+  NUVReleaseStackTracer();
+  try {
+    NUVReleaseObjectTracking(
+        [](const tNUVString& line, void* engine) { static_cast<tNUV*>(engine)->OutputToConsole(line); }, this);
+  } catch (...) {
+    // A report that cannot be printed (no memory, a failing console) is dropped.
   }
 }
 

@@ -93,6 +93,9 @@ private:
   bool Destroying = false;
   // How far the constructor got in taking the process-wide resources.
   int32_t SharedTaken = 0;
+  // Call tracing and object tracking are held (the engine was made in debug mode).
+  bool HoldsDebugFacilities = false;
+  void DropDebugFacilities() noexcept;
   iNUVConsoleOutput* Console = nullptr;
   std::vector<tNUVScriptBlock*> Blocks;
   tNUVGlobalObject* Global = nullptr;

@@ -350,15 +350,8 @@ int WideCompareNoCaseN(const char16_t* a, const char16_t* b, int32_t count) {
 uint32_t HashString(const char16_t* text, int32_t length) {
   if (!text || length <= 0) return 0;
   uint32_t hash = 0;
-  for (int32_t i = 0; i < length; ++i) {
-    hash += text[i];
-    hash += hash << 10;
-    hash ^= hash >> 6;
-  }
-  hash += hash << 3;
-  hash ^= hash >> 11;
-  hash += hash << 15;
-  return hash ? hash : 0xFFFFFFFFu;
+  for (int32_t i = 0; i < length; ++i) hash = HashStep(hash, text[i]);
+  return HashFinish(hash);
 }
 
 }  // namespace NUV

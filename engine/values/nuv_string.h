@@ -137,6 +137,18 @@ int WideCompareNoCase(const char16_t* a, const char16_t* b);
 int WideCompareNoCaseN(const char16_t* a, const char16_t* b, int32_t count);
 
 // The engine's string hash (0 for the empty text, never 0 otherwise).
+// The steps of the string hash, also used to hash other sequences.
+inline uint32_t HashStep(uint32_t hash, uint32_t unit) {
+  hash += unit;
+  hash += hash << 10;
+  return hash ^ (hash >> 6);
+}
+inline uint32_t HashFinish(uint32_t hash) {
+  hash += hash << 3;
+  hash ^= hash >> 11;
+  hash += hash << 15;
+  return hash ? hash : 0xFFFFFFFFu;
+}
 uint32_t HashString(const char16_t* text, int32_t length);
 inline uint32_t HashString(const tNUVString& string) { return HashString(string.c_str(), string.GetLen()); }
 

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/platform/system.h"
+#include "engine/services/object_tracking.h"
 #include "engine/values/variant.h"
 
 namespace NUV {
@@ -82,6 +83,15 @@ tNUVString RealToHexText(double value) {
   return WidenAscii(buffer, result.ptr - buffer);
 }
 
+// With object tracking on, an object's text names its type: "[instance of class A]".
+void AppendTrackedType(std::u16string& text, iNUVDispatch2* object) {
+  tNUVString type;
+  if (!NUVObjectTracking || !NUVFindTrackedObjectType(object, &type)) [[likely]] return;
+  text += u'[';
+  text.append(type.c_str(), static_cast<size_t>(type.GetLen()));
+  text += u']';
+}
+
 tNUVString ObjectToText(iNUVDispatch2* object, iNUVDispatch2* objThis) {
   char16_t objectDigits[Platform::PointerHexDigits + 1];
   char16_t thisDigits[Platform::PointerHexDigits + 1];
@@ -89,8 +99,10 @@ tNUVString ObjectToText(iNUVDispatch2* object, iNUVDispatch2* objThis) {
   Platform::FormatPointer(objThis, thisDigits);
   std::u16string text = u"(object 0x";
   text += objectDigits;
+  AppendTrackedType(text, object);
   text += u":0x";
   text += thisDigits;
+  AppendTrackedType(text, objThis);
   text += u")";
   return tNUVString(text);
 }

@@ -47,7 +47,7 @@ void tNUVInterCodeContext::Finish() {
   Positions.SortedPairs();
   Positions.ShrinkToFit();
   Code.shrink_to_fit();
-  Owner->RecordTrackedTypeName(this, ShortLabel());
+  if (NUVObjectTracking) [[unlikely]] Owner->RecordTrackedTypeName(this, ShortLabel());
   Nest.clear();
   Nest.shrink_to_fit();
   Jumps.clear();

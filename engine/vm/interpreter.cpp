@@ -19,9 +19,11 @@
 #include "engine/vm/interpreter.h"
 
 #include <algorithm>
+#include <type_traits>
 
 #include "engine/objects/array.h"
 #include "engine/platform/system.h"
+#include "engine/services/call_tracer.h"
 #include "engine/services/errors.h"
 #include "engine/services/messages.h"
 #include "engine/vm/code_context.h"
@@ -132,6 +134,9 @@ void NUVRunAsFunction(tNUVInterCodeContext* context, iNUVDispatch2* thisObject, 
   iNUVDispatch2* global = runtime ? runtime->GetGlobalNoAddRef() : nullptr;
   // Declared before the frame, so it outlives the register that points at it.
   tNUVObjectProxy proxy(thisObject, global);
+  // Also before the frame: finalizers that run when the registers are cleared see
+  // this activation in their call history.
+  tNUVTracedActivation traced(context, false);
   tFrame frame(locals + reserved + 1 + context->GetFrameRegisterCount());
   tNUVVariant* base = frame.GetSlots() + locals + reserved;
 
@@ -150,8 +155,6 @@ void NUVRunAsFunction(tNUVInterCodeContext* context, iNUVDispatch2* thisObject, 
       proxySlot.Object.Object = proxySlot.Object.ObjThis = global;
     }
     proxySlot.vt = tvtObject;
-    // Call tracing (not built yet) pushes its call record here and pops it when
-    // the frame goes; nothing is done while tracing is off.
     tNUVVariant& thisSlot = base[-1];
     if (thisObject) {
       thisObject->AddRef();
@@ -173,7 +176,17 @@ void NUVRunAsFunction(tNUVInterCodeContext* context, iNUVDispatch2* thisObject, 
   RunCode(activation, startIp, false);
 }
 
-int32_t InterpreterDetail::RunCode(const tActivation& activation, int32_t startIp, bool tryRegion) {
+namespace {
+
+// Stands in for tNUVTracedLoop in the loop that runs while calls are not traced.
+struct tUntracedLoop {
+  constexpr tUntracedLoop(const int32_t*, const int32_t* const*) {}
+};
+
+// The loop exists twice: the traced one publishes the address of its ip to the
+// call tracer, which keeps the ip in memory; the other keeps it in a register.
+template <bool Traced>
+int32_t RunLoop(const tActivation& activation, int32_t startIp, bool tryRegion) {
   static void* const Dispatch[] = {NUV_VM_INSTRUCTIONS(NUV_VM_DISPATCH_ENTRY)};
 
   tNUVInterCodeContext* const context = activation.Context;
@@ -185,6 +198,7 @@ int32_t InterpreterDetail::RunCode(const tActivation& activation, int32_t startI
   const char* const data = reinterpret_cast<const char*>(context->GetData().data());
   const int32_t* ip = code + startIp;
   bool flag = false;
+  [[maybe_unused]] std::conditional_t<Traced, tNUVTracedLoop, tUntracedLoop> tracedLoop(code, &ip);
 
 // A register or constant operand addresses its slot by adding the operand.
 #define NUV_R(operand) (*reinterpret_cast<tNUVVariant*>(registers + (operand)))
@@ -573,6 +587,13 @@ int32_t InterpreterDetail::RunCode(const tActivation& activation, int32_t startI
 #undef NUV_JUMP_TARGET
 #undef NUV_K
 #undef NUV_R
+}
+
+}  // namespace
+
+int32_t InterpreterDetail::RunCode(const tActivation& activation, int32_t startIp, bool tryRegion) {
+  if (NUVStackTracer) [[unlikely]] return RunLoop<true>(activation, startIp, tryRegion);
+  return RunLoop<false>(activation, startIp, tryRegion);
 }
 
 }  // namespace NUV

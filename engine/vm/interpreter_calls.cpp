@@ -18,6 +18,7 @@
 
 #include "engine/objects/array.h"
 #include "engine/platform/text_conversion.h"
+#include "engine/services/call_tracer.h"
 #include "engine/services/errors.h"
 #include "engine/services/messages.h"
 #include "engine/services/script_errors.h"
@@ -252,6 +253,7 @@ const int32_t* ExecuteTryRegion(const tActivation& activation, const int32_t* ip
   const int32_t exceptionRegister = ip[2];
   const int32_t regionStart = static_cast<int32_t>(ip + 3 - code);
   tActivationDepthGuard depth;
+  tNUVTracedActivation traced(activation.Context, true);
   try {
     return code + RunCode(activation, regionStart, true);
   } catch (const eNUVSilent&) {

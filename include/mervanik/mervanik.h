@@ -361,7 +361,10 @@ int32_t MrvkFreeScriptEngine();
 // it until MrvkFreeGlobalObject (1; 2 when nothing was held) or the engine goes.
 NUV::iNUVDispatch2* MrvkGetGlobalObject();
 int32_t MrvkFreeGlobalObject();
-// Takes effect for the next engine (call MrvkInitScriptEnvironment after it).
+// Takes effect for the next engine (call MrvkInitScriptEnvironment after it). In debug
+// mode calls are traced (Scripts.getTraceString) and objects tracked; when the engine is
+// freed, the objects still alive are reported through its console. NUV_DEBUG=1 in the
+// environment switches it on before the library makes its first engine.
 bool MrvkEnableNUVDebugMode(bool enable);
 
 // Running scripts: 0, or -1 when anything was raised (the engine has printed its

@@ -167,3 +167,29 @@ TEST(Host, StringsMadeByTheLibrary) {
 }
 
 }  // namespace
+
+TEST(Host, DebugModeIsReadWhenAnEngineIsMade) {
+  tNUVString trace(u"function inner() { return Scripts.getTraceString(0, '|'); } return inner();");
+  auto history = [&] {
+    NUV::tNUVVariant result;
+    EXPECT_EQ(MrvkExecScript(&trace, &result, nullptr, nullptr), 0);
+    return result.AsString().AsU16String();
+  };
+
+  EXPECT_TRUE(MrvkEnableNUVDebugMode(true));
+  // The running engine was made without it: nothing is traced yet.
+  EXPECT_EQ(history(), u"");
+
+  ASSERT_EQ(MrvkInitScriptEnvironment(), 0);
+  std::u16string text = history();
+  EXPECT_NE(text.find(u"[(function) inner]|"), std::u16string::npos);
+  EXPECT_NE(text.find(u"[(top level script) global]"), std::u16string::npos);
+  // Everything the scripts made is freed: the engine reports no object.
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(MrvkFreeScriptEngine(), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+
+  EXPECT_FALSE(MrvkEnableNUVDebugMode(false));
+  ASSERT_EQ(MrvkInitScriptEnvironment(), 0);
+  EXPECT_EQ(history(), u"");
+}

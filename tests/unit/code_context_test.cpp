@@ -13,6 +13,7 @@
 
 #include "engine/services/errors.h"
 #include "engine/values/global_string_map.h"
+#include "engine/services/object_tracking.h"
 #include "engine/vm/code_context.h"
 #include "engine/vm/disassembler.h"
 
@@ -299,6 +300,8 @@ TEST_F(CodeContext, TryEntryFollowsOnlyUnconditionalJumps) {
 }
 
 TEST_F(CodeContext, AccessorsBindToTheirPropertyAndLabels) {
+  // Type names are recorded only while objects are tracked.
+  NUVAddRefObjectTracking();
   tNUVInterCodeContext* top = Make(nullptr, u"global", ctTopLevel);
   tNUVInterCodeContext* property = Make(top, u"p", ctProperty);
   EXPECT_EQ(property->GetReservedCount(), 0);
@@ -316,12 +319,14 @@ TEST_F(CodeContext, AccessorsBindToTheirPropertyAndLabels) {
   EXPECT_EQ(Text(setter->ShortLabel()), u"(property setter) global.p");
   EXPECT_EQ(Text(property->ShortLabel()), u"(property) global.p");
   EXPECT_EQ(Text(top->ShortLabel()), u"(top level script) global");
+  ASSERT_FALSE(Owner.TypeNames.empty());
   EXPECT_EQ(Owner.TypeNames.front(), u"(property setter) global.p");
   setter->Release();
   getter->Release();
   property->Release();
   top->Finish();
   top->Release();
+  NUVReleaseObjectTracking(nullptr, nullptr);
 }
 
 TEST_F(CodeContext, NestedFunctionBecomesALocalFromItsDeclaration) {
