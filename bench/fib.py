@@ -1,0 +1,9 @@
+# Recursive calls: the naive Fibonacci function.
+def fib(n):
+    if n < 2:
+        return n
+    return fib(n - 1) + fib(n - 2)
+
+
+n = 36
+print("fib(%d) = %d" % (n, fib(n)))
