@@ -183,10 +183,10 @@ struct tUntracedLoop {
   constexpr tUntracedLoop(const int32_t*, const int32_t* const*) {}
 };
 
-// The loop exists twice: the traced one publishes the address of its ip to the
-// call tracer, which keeps the ip in memory; the other keeps it in a register.
+}  // namespace
+
 template <bool Traced>
-int32_t RunLoop(const tActivation& activation, int32_t startIp, bool tryRegion) {
+int32_t InterpreterDetail::RunLoop(const tActivation& activation, int32_t startIp, bool tryRegion) {
   static void* const Dispatch[] = {NUV_VM_INSTRUCTIONS(NUV_VM_DISPATCH_ENTRY)};
 
   tNUVInterCodeContext* const context = activation.Context;
@@ -589,11 +589,7 @@ int32_t RunLoop(const tActivation& activation, int32_t startIp, bool tryRegion) 
 #undef NUV_R
 }
 
-}  // namespace
-
-int32_t InterpreterDetail::RunCode(const tActivation& activation, int32_t startIp, bool tryRegion) {
-  if (NUVStackTracer) [[unlikely]] return RunLoop<true>(activation, startIp, tryRegion);
-  return RunLoop<false>(activation, startIp, tryRegion);
-}
+template int32_t InterpreterDetail::RunLoop<false>(const tActivation&, int32_t, bool);
+template int32_t InterpreterDetail::RunLoop<true>(const tActivation&, int32_t, bool);
 
 }  // namespace NUV

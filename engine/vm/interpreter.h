@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "engine/objects/dispatch_interface.h"
+#include "engine/services/call_tracer.h"
 #include "engine/values/variant.h"
 
 namespace NUV {
@@ -73,7 +74,14 @@ struct tActivation {
 // position after that instruction. A loop that runs a try region (tryRegion)
 // lets every exception pass to its entry instruction; any other loop turns
 // escaping errors into script errors.
-int32_t RunCode(const tActivation& activation, int32_t startIp, bool tryRegion);
+// The loop exists twice: the traced one publishes the address of its ip to the
+// call tracer, which keeps the ip in memory; the other keeps it in a register.
+template <bool Traced>
+int32_t RunLoop(const tActivation& activation, int32_t startIp, bool tryRegion);
+inline int32_t RunCode(const tActivation& activation, int32_t startIp, bool tryRegion) {
+  if (NUVStackTracer) [[unlikely]] return RunLoop<true>(activation, startIp, tryRegion);
+  return RunLoop<false>(activation, startIp, tryRegion);
+}
 
 // Counts an activation (a function run or a try region) for as long as it runs;
 // raises NUVStackOverflow instead when NUVMaxActivationDepth are running already.
