@@ -185,6 +185,8 @@ tNUVCustomObject::tSymbolData* tNUVCustomObject::AddMember(const char16_t* name,
   uint32_t hash = MemberHash(name);
   if (hint) *hint = hash;
   if (tSymbolData* existing = SearchBucket(name, hash)) return existing;
+  if (GrowsWithMembers && Count >= 2 * HashSize && HashSize < (1 << 30))
+    Rehash(1 << ClampHashBits(HashBitsForCount(Count + 1)));
   tSymbolData& bucket = Symbols[hash & HashMask];
   tSymbolData* symbol;
   if (!(bucket.SymFlags & NUVSymbolUsing)) {

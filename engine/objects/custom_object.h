@@ -112,6 +112,11 @@ protected:
   iNUVNativeInstance* NativeInstances[NUVMaxNativeInstances] = {};
   int32_t ClassIDs[NUVMaxNativeInstances] = {-1, -1, -1, -1};
   bool CallFinalize = true;
+  // A table used as a data structure (a dictionary) that reaches twice as many
+  // members as buckets is resized as a rehash request would resize it, so its
+  // chains stay short however many members are added. Other tables are resized
+  // only on request.
+  bool GrowsWithMembers = false;
   tNUVString FinalizeName;
   bool CallMissing = false;
   bool ProcessingMissing = false;

@@ -47,7 +47,10 @@ private:
 
 class tNUVDictionaryObject : public tNUVCustomObject {
 public:
-  tNUVDictionaryObject() : tNUVCustomObject(3) { CallFinalize = false; }
+  tNUVDictionaryObject() : tNUVCustomObject(3) {
+    CallFinalize = false;
+    GrowsWithMembers = true;
+  }
 
   // An absent key reads void (unless NUVMemberMustExist).
   int32_t GetMember(uint32_t flags, const char16_t* memberName, uint32_t* hint, tNUVVariant* result,

@@ -375,4 +375,26 @@ TEST_F(DictionaryTest, SelfContainingDictionariesAreFreed) {
 }
 
 }  // namespace
+
+TEST_F(DictionaryTest, TableGrowsWithItsKeysWhilePlainObjectsWaitForARequest) {
+  iNUVDispatch2* dictionary = CreateDictionaryObject();
+  Owned.push_back(dictionary);
+  iNUVDispatch2* plain = NUVCreateCustomObject();
+  Owned.push_back(plain);
+  const int count = 5000;
+  for (int i = 0; i < count; ++i) {
+    tNUVString number = tNUVString::FromInteger(i);
+    std::u16string key = u"key" + std::u16string(1, static_cast<char16_t>(u'A' + i % 26)) +
+                         std::u16string(number.c_str(), static_cast<size_t>(number.GetLen()));
+    Set(dictionary, key.c_str(), Int(i));
+    if (i < 40) Set(plain, key.c_str(), Int(i));
+  }
+  auto* table = static_cast<tNUVCustomObject*>(dictionary);
+  EXPECT_GE(table->GetHashSize(), count / 2);
+  EXPECT_EQ(static_cast<tNUVCustomObject*>(plain)->GetHashSize(), 8);
+  EXPECT_EQ(Members(dictionary).size(), static_cast<size_t>(count));
+  EXPECT_EQ(Get(dictionary, u"keyA0").AsInteger(), 0);
+  EXPECT_EQ(Get(dictionary, u"keyH4999").AsInteger(), 4999);
+}
+
 }  // namespace NUV
