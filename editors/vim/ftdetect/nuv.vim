@@ -1,0 +1,1 @@
+autocmd BufNewFile,BufRead *.nuv setfiletype nuv
