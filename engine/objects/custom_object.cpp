@@ -504,6 +504,21 @@ int32_t tNUVCustomObject::ApplyOperation(uint32_t flags, const char16_t* memberN
     symbol = FindMember(memberName, hint);
     if (!symbol) return NUVResultMemberNotFound;
   }
+  if (operation == NUVOpAdd && symbol->Value.vt == tvtString && operand->vt == tvtString) {
+    // Appending to a text member: the member's own reference moves to the work
+    // value, so a text built up with += grows in place instead of being copied at
+    // every step. The append either succeeds or gives the text back unchanged.
+    tNUVVariant work(std::move(symbol->Value));
+    try {
+      work.AddAssign(*operand);
+    } catch (...) {
+      symbol->Value = std::move(work);
+      throw;
+    }
+    symbol->Value = work;
+    if (result) *result = std::move(work);
+    return NUVResultOk;
+  }
   tNUVVariant work(symbol->Value);
   work.ApplyOperationCode(operation, operand);   // a conversion error leaves the member unchanged
   StoreValue(*symbol, work);
