@@ -6,21 +6,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
-"$root/scripts/setup.sh"
-
-need=()
-command -v lua5.4 >/dev/null || need+=(lua5.4)
-command -v hyperfine >/dev/null || need+=(hyperfine)
-command -v python3 >/dev/null || need+=(python3)
-[ -x /usr/bin/time ] || need+=(time)
-
-if [ ${#need[@]} -gt 0 ]; then
-  echo "bench: installing ${need[*]}"
-  sudo_cmd=()
-  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-  export DEBIAN_FRONTEND=noninteractive
-  "${sudo_cmd[@]}" apt-get update -qq
-  "${sudo_cmd[@]}" apt-get install -y -qq "${need[@]}" >/dev/null
-fi
+# The build packages, and what the suite runs and measures with.
+"$root/scripts/setup.sh" lua5.4 hyperfine time
+command -v python3 >/dev/null || "$root/scripts/setup.sh" python3
 
 exec "$root/bench/run.sh" "$@"
