@@ -176,6 +176,9 @@ TEST(Host, DebugModeIsReadWhenAnEngineIsMade) {
     return result.AsString().AsU16String();
   };
 
+  // A known start, whatever NUV_DEBUG said when the library was loaded.
+  EXPECT_FALSE(MrvkEnableNUVDebugMode(false));
+  ASSERT_EQ(MrvkInitScriptEnvironment(), 0);
   EXPECT_TRUE(MrvkEnableNUVDebugMode(true));
   // The running engine was made without it: nothing is traced yet.
   EXPECT_EQ(history(), u"");
