@@ -453,7 +453,9 @@ int32_t tNUVCustomObject::CallMember(uint32_t flags, const char16_t* memberName,
   } else if (!CallMissingHandler(false, memberName, callee)) {
     return NUVResultMemberNotFound;
   }
-  return NUVCallThroughValue(callee, flags, result, argumentCount, arguments, objThis);
+  // callee is a copy and keeps the function and its this alive for the call.
+  if (callee.vt != tvtObject || !callee.Object.Object) return NUVResultInvalidType;
+  return NUVCallHeldValue(tNUVVariantClosure(callee.Object), flags, result, argumentCount, arguments, objThis);
 }
 
 int32_t tNUVCustomObject::CreateInstance(uint32_t flags, const char16_t* memberName, uint32_t* hint,

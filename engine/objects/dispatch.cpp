@@ -212,12 +212,16 @@ tNUVString FindNativeClassName(int32_t id) {
 
 int32_t NUVCallThroughValue(const tNUVVariant& value, uint32_t flags, tNUVVariant* result,
                             int32_t argumentCount, tNUVVariant** arguments, iNUVDispatch2* objThis) {
-  if (value.vt != tvtObject) return NUVResultInvalidType;
+  if (value.vt != tvtObject || !value.Object.Object) return NUVResultInvalidType;
   // The value may live in a table the call changes: keep both pointers alive.
+  tNUVObjectHolder holdObject(value.Object.Object);
+  tNUVObjectHolder holdThis(value.Object.ObjThis);
   tNUVVariantClosure closure(value.Object);
-  if (!closure.Object) return NUVResultInvalidType;
-  tNUVObjectHolder holdObject(closure.Object);
-  tNUVObjectHolder holdThis(closure.ObjThis);
+  return NUVCallHeldValue(closure, flags, result, argumentCount, arguments, objThis);
+}
+
+int32_t NUVCallHeldValue(const tNUVVariantClosure& closure, uint32_t flags, tNUVVariant* result,
+                         int32_t argumentCount, tNUVVariant** arguments, iNUVDispatch2* objThis) {
   iNUVDispatch2* target = closure.ObjThis ? closure.ObjThis : objThis;
   int32_t code = closure.Object->CallMember(flags, nullptr, nullptr, result, argumentCount, arguments, target);
   if (code != NUVResultInvalidType) return code;

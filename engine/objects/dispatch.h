@@ -112,6 +112,9 @@ tNUVString FindNativeClassName(int32_t id);       // empty when out of range
 // property whose value is a function can be called.
 int32_t NUVCallThroughValue(const tNUVVariant& value, uint32_t flags, tNUVVariant* result,
                             int32_t argumentCount, tNUVVariant** arguments, iNUVDispatch2* objThis);
+// The same for a closure the caller keeps alive for the call (a local copy).
+int32_t NUVCallHeldValue(const tNUVVariantClosure& closure, uint32_t flags, tNUVVariant* result,
+                         int32_t argumentCount, tNUVVariant** arguments, iNUVDispatch2* objThis);
 // Property semantics: unless flags has NUVIgnoreProperty, an object value is asked
 // for its own value; -1002, -1005 and -1006 fall back to a plain copy.
 int32_t NUVGetThroughValue(const tNUVVariant& value, uint32_t flags, tNUVVariant* result,
