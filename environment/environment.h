@@ -89,6 +89,11 @@ MRVK_EXPORT int32_t MrvkFreeScriptEngine();
 MRVK_EXPORT iNUVDispatch2* MrvkGetGlobalObject();
 MRVK_EXPORT int32_t MrvkFreeGlobalObject();
 MRVK_EXPORT bool MrvkEnableNUVDebugMode(bool enable);
+// Installs the host's stop request: callback(userData) is asked now and then while
+// scripts run (at backward jumps and function starts); when it answers true the
+// running script ends as if silently stopped and MrvkExecScript returns -1. Null
+// removes it.
+MRVK_EXPORT void MrvkSetInterruptCallback(bool (*callback)(void* userData), void* userData);
 
 // Running scripts ----------------------------------------------------------------------
 MRVK_EXPORT int32_t MrvkExecScript(const tNUVString* script, tNUVVariant* result, iNUVDispatch2* context,

@@ -6,6 +6,7 @@
 #include "engine/services/debug_mode.h"
 #include "engine/services/engine.h"
 #include "engine/services/errors.h"
+#include "engine/services/interrupt.h"
 #include "engine/values/string_heap.h"
 #include "engine/vm/interpreter.h"
 #include "environment/library_messages.h"
@@ -134,6 +135,10 @@ int32_t MrvkFreeGlobalObject() {
   State.CachedGlobal = nullptr;
   global->Release();
   return 1;
+}
+
+void MrvkSetInterruptCallback(bool (*callback)(void* userData), void* userData) {
+  NUVSetInterruptCallback(callback, userData);
 }
 
 bool MrvkEnableNUVDebugMode(bool enable) {

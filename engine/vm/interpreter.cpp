@@ -25,6 +25,7 @@
 #include "engine/platform/system.h"
 #include "engine/services/call_tracer.h"
 #include "engine/services/errors.h"
+#include "engine/services/interrupt.h"
 #include "engine/services/messages.h"
 #include "engine/vm/code_context.h"
 #include "engine/vm/instructions.h"
@@ -127,6 +128,8 @@ inline int64_t WrappingMultiply(int64_t left, int64_t right) {
 
 void NUVRunAsFunction(tNUVInterCodeContext* context, iNUVDispatch2* thisObject, tNUVVariant** arguments,
                       int32_t argumentCount, tNUVVariant* result, int32_t startIp) {
+  // Recursion without loops reaches the host's stop request here.
+  NUVInterruptCheckPoint();
   tActivationDepthGuard depth;
   const int32_t locals = context->GetLocalSlotCount();
   const int32_t reserved = context->GetReservedCount();
@@ -298,18 +301,21 @@ int32_t InterpreterDetail::RunLoop(const tActivation& activation, int32_t startI
     NUV_NEXT(1);
   NUV_VM_LABEL(JF):
     if (flag) {
+      if (ip[1] <= 0) NUVInterruptCheckPoint();
       ip = NUV_JUMP_TARGET(ip[1]);
       NUV_DISPATCH();
     }
     NUV_NEXT(2);
   NUV_VM_LABEL(JNF):
     if (!flag) {
+      if (ip[1] <= 0) NUVInterruptCheckPoint();
       ip = NUV_JUMP_TARGET(ip[1]);
       NUV_DISPATCH();
     }
     NUV_NEXT(2);
   NUV_VM_LABEL(JMP):
-    // A check point for a host's request to stop a running script would go here.
+    // Backward jumps are where loops go round: the host may stop the script here.
+    if (ip[1] <= 0) NUVInterruptCheckPoint();
     ip = NUV_JUMP_TARGET(ip[1]);
     NUV_DISPATCH();
   NUV_VM_LABEL(INC): {

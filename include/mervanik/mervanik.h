@@ -366,6 +366,14 @@ int32_t MrvkFreeGlobalObject();
 // freed, the objects still alive are reported through its console. NUV_DEBUG=1 in the
 // environment switches it on before the library makes its first engine.
 bool MrvkEnableNUVDebugMode(bool enable);
+// An execution limit for hosts: callback(userData) is asked once every 1024 check
+// points while scripts run (backward jumps of loops and function starts, so every
+// endless loop and every endless recursion reaches it). When it answers true, the
+// running script ends at once: try/catch in the script does not catch the stop, and
+// MrvkExecScript / MrvkEvalExpression return -1. The engine stays usable for the
+// next script (reset whatever makes the callback answer true first). Null removes
+// the callback; without one each check point costs one pointer test.
+void MrvkSetInterruptCallback(bool (*callback)(void* userData), void* userData);
 
 // Running scripts: 0, or -1 when anything was raised (the engine has printed its
 // error lines already). result may be null (value discarded); context null runs

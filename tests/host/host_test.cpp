@@ -196,3 +196,49 @@ TEST(Host, DebugModeIsReadWhenAnEngineIsMade) {
   ASSERT_EQ(MrvkInitScriptEnvironment(), 0);
   EXPECT_EQ(history(), u"");
 }
+
+// A host's execution limit: the callback counts its polls and asks to stop after
+// a budget of them.
+struct tPollBudget {
+  int Polls = 0;
+  int Limit = 0;
+};
+bool OverBudget(void* data) {
+  auto* budget = static_cast<tPollBudget*>(data);
+  return ++budget->Polls > budget->Limit;
+}
+
+TEST(Host, InterruptCallbackStopsRunawayScriptsAndTheEngineGoesOn) {
+  tPollBudget budget;
+  budget.Limit = 50;
+  MrvkSetInterruptCallback(OverBudget, &budget);
+  const char16_t* runaways[] = {
+      u"while (true) {}",
+      // try/catch does not catch the stop, nor does a loop around it.
+      u"var caught = 0; for (;;) { try { while (true) {} } catch (e) { caught++; } }",
+      // Recursion without loops, which catches the depth error and goes on.
+      u"function f() { try { f(); } catch (e) {} f(); } f();",
+  };
+  for (const char16_t* text : runaways) {
+    budget.Polls = 0;
+    tNUVString script(text);
+    EXPECT_EQ(MrvkExecScript(&script, nullptr, nullptr, nullptr), -1);
+    EXPECT_EQ(budget.Polls, budget.Limit + 1);
+  }
+  tNUVString caught(u"caught");
+  NUV::tNUVVariant result;
+  ASSERT_EQ(MrvkEvalExpression(&caught, &result, nullptr, nullptr), 0);
+  EXPECT_EQ(result.AsString().AsU16String(), u"0");
+
+  // A script that ends in time runs to its end.
+  budget.Polls = 0;
+  tNUVString finite(u"var s = 0; for (var i = 0; i < 10000; i++) s += i; return s;");
+  ASSERT_EQ(MrvkExecScript(&finite, &result, nullptr, nullptr), 0);
+  EXPECT_EQ(result.AsString().AsU16String(), u"49995000");
+  EXPECT_GT(budget.Polls, 0);
+
+  MrvkSetInterruptCallback(nullptr, nullptr);
+  budget.Polls = 0;
+  ASSERT_EQ(MrvkExecScript(&finite, &result, nullptr, nullptr), 0);
+  EXPECT_EQ(budget.Polls, 0);
+}
