@@ -506,13 +506,13 @@ int32_t tNUVCustomObject::ApplyOperation(uint32_t flags, const char16_t* memberN
     symbol = FindMember(memberName, hint);
     if (!symbol) return NUVResultMemberNotFound;
   }
-  if (operation == NUVOpAdd && symbol->Value.vt == tvtString && operand->vt == tvtString) {
-    // Appending to a text member: the member's own reference moves to the work
-    // value, so a text built up with += grows in place instead of being copied at
-    // every step. The append either succeeds or gives the text back unchanged.
+  if (symbol->Value.vt != tvtObject) {
+    // The member's own reference moves to the work value, so a text grown with +=
+    // is appended in place instead of copied at every step. No script code runs
+    // meanwhile, and a failing operation leaves the value as it was.
     tNUVVariant work(std::move(symbol->Value));
     try {
-      work.AddAssign(*operand);
+      work.ApplyOperationCode(operation, operand);
     } catch (...) {
       symbol->Value = std::move(work);
       throw;
@@ -521,6 +521,7 @@ int32_t tNUVCustomObject::ApplyOperation(uint32_t flags, const char16_t* memberN
     if (result) *result = std::move(work);
     return NUVResultOk;
   }
+  // Object values keep the self-reference accounting of StoreValue.
   tNUVVariant work(symbol->Value);
   work.ApplyOperationCode(operation, operand);   // a conversion error leaves the member unchanged
   StoreValue(*symbol, work);
