@@ -130,12 +130,21 @@ int32_t ValueOf(const tNUVNativeCall& call) {
 
 // Scripts ------------------------------------------------------------------------------------
 
-// Loads a script file; an engine error of the loading itself is raised again as
-// a plain error with its message. A file that cannot be read gives no text.
+// Loads a script file through the host's read factory; an engine error of the
+// reading itself is raised again as a plain error with its message. A file that
+// cannot be opened (or a refusing factory) gives no text.
 tNUVString LoadStorage(const tNUVString& name) {
+  const tNUVString mode(u"rb");
+  iNUVTextReadStream* opened = nullptr;
+  try {
+    opened = NUVCreateTextReadStream(name, mode);
+  } catch (const eNUVError&) {
+    return tNUVString();
+  }
+  tNUVTextStreamHolder<iNUVTextReadStream> stream(opened);
   tNUVString text;
   try {
-    MrvkLoadScriptFile(&name, &text);
+    stream->Read(text, 0);
   } catch (const eNUV& error) {
     NUVThrowError(error.GetMessage());
   }

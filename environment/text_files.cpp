@@ -2,8 +2,6 @@
 
 #include "environment/text_files.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -11,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/platform/local_files.h"
 #include "engine/platform/text_conversion.h"
 #include "engine/services/errors.h"
 #include "engine/values/string_body.h"
@@ -74,16 +73,16 @@ MrvkLocalFileStreamBase::~MrvkLocalFileStreamBase() { Close(); }
 
 int64_t MrvkLocalFileStreamBase::Position64() const {
   if (!File) return -1;
-  return static_cast<int64_t>(ftello(File));
+  return Platform::FilePosition(File);
 }
 
 int64_t MrvkLocalFileStreamBase::Size64() const {
   if (!File) return -1;
-  off_t remembered = ftello(File);
-  if (remembered < 0 || fseeko(File, 0, SEEK_END) != 0) return -1;
-  off_t size = ftello(File);
-  fseeko(File, remembered, SEEK_SET);
-  return static_cast<int64_t>(size);
+  int64_t remembered = Platform::FilePosition(File);
+  if (remembered < 0 || !Platform::SetFilePosition(File, 0, SEEK_END)) return -1;
+  int64_t size = Platform::FilePosition(File);
+  Platform::SetFilePosition(File, remembered, SEEK_SET);
+  return size;
 }
 
 int32_t MrvkLocalFileStreamBase::GetPosition() {
@@ -95,7 +94,7 @@ int32_t MrvkLocalFileStreamBase::SetPosition(int32_t offset, int32_t origin) {
   if (!File) return -1;
   int whence = origin == 0 ? SEEK_SET : origin == 1 ? SEEK_CUR : origin == 2 ? SEEK_END : -1;
   if (whence < 0) return 1;
-  return fseeko(File, static_cast<off_t>(offset), whence) == 0 ? 0 : 1;
+  return Platform::SetFilePosition(File, offset, whence) ? 0 : 1;
 }
 
 int32_t MrvkLocalFileStreamBase::GetSize() {
@@ -110,8 +109,7 @@ bool MrvkLocalFileStreamBase::Open(const tNUVString& name, const tNUVString& mod
   File = std::fopen(narrowName.c_str(), narrowMode.c_str());
   if (!File) return false;
   // stdio opens a folder for reading, and every read then fails.
-  struct stat status;
-  if (fstat(fileno(File), &status) == 0 && S_ISDIR(status.st_mode)) Close();
+  if (Platform::IsOpenFolder(File)) Close();
   return File != nullptr;
 }
 
@@ -212,10 +210,26 @@ void MrvkTextWriteStream::Write(const tNUVString& text) {
 
 // Installation and exports -------------------------------------------------------------------
 
-void NUVInstallLocalFileStreamFactories() {
-  NUVSetTextReadStreamFactory(MrvkCreateTextStreamForRead);
-  NUVSetTextWriteStreamFactory(MrvkCreateTextStreamForWrite);
+namespace {
+
+// What the host installed; the engine holds a refusing factory where this is null.
+tNUVTextReadStreamFactory HostReadFactory = MrvkCreateTextStreamForRead;
+tNUVTextWriteStreamFactory HostWriteFactory = MrvkCreateTextStreamForWrite;
+
+[[noreturn]] void RefuseStorage(const tNUVString* name) {
+  NUVThrowError(MrvkExpandMessageTemplate(MrvkCannotOpenStorage, name, nullptr, false));
 }
+iNUVTextReadStream* RefuseRead(const tNUVString* name, const tNUVString*) { RefuseStorage(name); }
+iNUVTextWriteStream* RefuseWrite(const tNUVString* name, const tNUVString*) { RefuseStorage(name); }
+
+void InstallHostFactories() {
+  NUVSetTextReadStreamFactory(HostReadFactory ? HostReadFactory : RefuseRead);
+  NUVSetTextWriteStreamFactory(HostWriteFactory ? HostWriteFactory : RefuseWrite);
+}
+
+}  // namespace
+
+void NUVInstallLocalFileStreamFactories() { InstallHostFactories(); }
 
 namespace {
 
@@ -236,9 +250,10 @@ int32_t CheckExistence(const tNUVString* name, bool folder) {
   } catch (const eNUV&) {
     return -1;
   }
-  struct stat status;
-  if (narrow.empty() || stat(narrow.c_str(), &status) != 0) return -1;
-  return S_ISDIR(status.st_mode) == folder ? 0 : -1;
+  if (narrow.empty()) return -1;
+  Platform::tPathKind kind = Platform::KindOfPath(narrow.c_str());
+  if (kind == Platform::tPathKind::Missing) return -1;
+  return (kind == Platform::tPathKind::Folder) == folder ? 0 : -1;
 }
 
 }  // namespace
@@ -269,6 +284,15 @@ int32_t MrvkLoadScriptFile(const tNUVString* name, tNUVString* text) {
   }
   tNUVTextStreamHolder<iNUVTextReadStream> stream(opened);
   return stream->Read(*text, 0) > 0 ? 0 : -1;
+}
+
+void MrvkSetTextStreamFactories(tNUVTextReadStreamFactory read, tNUVTextWriteStreamFactory write,
+                                tNUVTextReadStreamFactory* previousRead, tNUVTextWriteStreamFactory* previousWrite) {
+  if (previousRead) *previousRead = HostReadFactory;
+  if (previousWrite) *previousWrite = HostWriteFactory;
+  HostReadFactory = read;
+  HostWriteFactory = write;
+  InstallHostFactories();
 }
 
 int32_t MrvkCheckExistentLocalFile(const tNUVString* name) { return CheckExistence(name, false); }

@@ -93,7 +93,8 @@ public:
   ~MrvkTextWriteStream() override;
 };
 
-// Points the engine's two text-stream factories at the local-file factories below.
+// Points the engine's two text-stream factories at the host's pair: the local-file
+// factories below unless MrvkSetTextStreamFactories chose others.
 void NUVInstallLocalFileStreamFactories();
 
 extern "C" {
@@ -102,6 +103,16 @@ extern "C" {
 // the file. A null name or mode counts as empty.
 MRVK_EXPORT iNUVTextReadStream* MrvkCreateTextStreamForRead(const tNUVString* name, const tNUVString* mode);
 MRVK_EXPORT iNUVTextWriteStream* MrvkCreateTextStreamForWrite(const tNUVString* name, const tNUVString* mode);
+
+// The host's control over the files scripts open: installs the pair of factories
+// that every script file operation goes through (Array.load/save/saveStruct,
+// Dictionary.saveStruct, Scripts.execStorage/evalStorage). A null factory refuses
+// every opening of its kind with MrvkCannotOpenStorage, so nothing is touched. The
+// pair in force before (null for a refusing one) comes back through the pointers,
+// either of which may be null. The default is the two local-file factories above.
+MRVK_EXPORT void MrvkSetTextStreamFactories(tNUVTextReadStreamFactory read, tNUVTextWriteStreamFactory write,
+                                           tNUVTextReadStreamFactory* previousRead,
+                                           tNUVTextWriteStreamFactory* previousWrite);
 
 // The process-wide stream on standard input, attached on first use. It belongs to
 // the library: its Destroy does nothing.

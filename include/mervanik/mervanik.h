@@ -333,6 +333,11 @@ protected:
   ~iNUVTextWriteStream() = default;
 };
 
+// Opens the named file with the mode text ("r", "w", "a", "b" as in C); null when it
+// cannot be opened (the script then gets the "cannot open storage" error).
+using tNUVTextReadStreamFactory = iNUVTextReadStream* (*)(const tNUVString* name, const tNUVString* mode);
+using tNUVTextWriteStreamFactory = iNUVTextWriteStream* (*)(const tNUVString* name, const tNUVString* mode);
+
 // Handed to MrvkRegisterGlobalObject, which calls Register once, at once.
 class MrvkObjectRegistrationCallback {
 public:
@@ -412,6 +417,19 @@ NUV::iNUVTextReadStream* MrvkGetDefaultInputStream();
 int32_t MrvkLoadScriptFile(const NUV::tNUVString* name, NUV::tNUVString* text);
 int32_t MrvkCheckExistentLocalFile(const NUV::tNUVString* name);
 int32_t MrvkCheckExistentLocalFolder(const NUV::tNUVString* name);
+// The files scripts may open, under the host's control: every file operation a
+// script asks for (Array.load/save/saveStruct, Dictionary.saveStruct,
+// Scripts.execStorage/evalStorage) opens through this pair. A null factory refuses
+// every opening of its kind as if the file could not be opened, touching nothing:
+// the saving and loading methods raise MrvkCannotOpenStorage and the Scripts
+// methods run an empty text. The pair in force before comes back through the
+// pointers (either may be null; null stands for refusing). The default pair is
+// MrvkCreateTextStreamForRead / MrvkCreateTextStreamForWrite (local files), which
+// a confining factory may call after checking the name. MrvkLoadScriptFile, the
+// host's own loader, always reads local files.
+void MrvkSetTextStreamFactories(NUV::tNUVTextReadStreamFactory read, NUV::tNUVTextWriteStreamFactory write,
+                                NUV::tNUVTextReadStreamFactory* previousRead,
+                                NUV::tNUVTextWriteStreamFactory* previousWrite);
 
 // Program arguments as scripts see them through CommandLine. Init fills the
 // store once per process ("-key=value", "-flag" is "yes", others have no value);
