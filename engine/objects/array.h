@@ -98,6 +98,7 @@ class tNUVArrayObject : public tNUVCustomObject {
 public:
   tNUVArrayObject();
 
+  int32_t Reserved2() override { return NUVResultNotImplemented; }
   int32_t CallMember(uint32_t flags, const char16_t* memberName, uint32_t* hint, tNUVVariant* result,
                      int32_t argumentCount, tNUVVariant** arguments, iNUVDispatch2* objThis) override;
   int32_t CallMemberByNum(uint32_t flags, int32_t number, tNUVVariant* result, int32_t argumentCount,

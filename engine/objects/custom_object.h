@@ -57,6 +57,8 @@ public:
                          const tNUVVariant* operand, iNUVDispatch2* objThis) override;
   int32_t NativeInstanceSlot(int32_t kind, int32_t classId, iNUVNativeInstance** instance) override;
   int32_t ClassInfo(int32_t kind, int32_t index, tNUVVariant* value) override;
+  // Classes that replace CallMember answer something else.
+  int32_t Reserved2() override { return NUVEngineKindScriptObject; }
 
   void BeforeDestruction() override;
   // Runs the finalizer, invalidates the native instances and clears the members.
@@ -81,6 +83,10 @@ public:
     tNUVVariant Value;
     tSymbolData* Next = nullptr;
   };
+
+  // For the interpreter's direct calls: the member lookup CallMember starts with.
+  tSymbolData* LookUpMember(const char16_t* name, uint32_t* hint) { return FindMember(name, hint); }
+  bool HasMissingHandler() const { return CallMissing; }
 
 protected:
   // Runs Finalize once; re-entry does nothing.

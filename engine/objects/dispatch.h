@@ -16,6 +16,18 @@
 
 namespace NUV {
 
+// The engine's own objects answer the reserved slot Reserved2 with what they are,
+// so the interpreter's hot paths can recognise them without a cast that host
+// objects could not answer. Host objects answer NUVResultNotImplemented.
+enum tNUVEngineKind : int32_t {
+  // A tNUVCustomObject whose member calls follow tNUVCustomObject::CallMember.
+  NUVEngineKindScriptObject = 0x4E555601,
+  // A tNUVInterCodeContext.
+  NUVEngineKindCodeContext = 0x4E555602,
+  // A tNUVObjectProxy.
+  NUVEngineKindProxy = 0x4E555603,
+};
+
 class tNUVDispatch : public iNUVDispatch2 {
 public:
   // Every engine object is known to object tracking (in debug mode) by its identity.

@@ -129,6 +129,11 @@ public:
 
   // Identity -----------------------------------------------------------------------
   tNUVContextKind GetKind() const { return Kind; }
+  // Whether calling the context itself runs it as a function on the this it is
+  // given (what CallMember without a name does for these kinds).
+  bool RunsAsFunction() const {
+    return !IsInvalidated && Kind != ctTopLevel && Kind != ctProperty && Kind != ctSuperClassGetter;
+  }
   const tNUVString& GetName() const { return Name; }
   tNUVInterCodeContext* GetEnclosing() const { return Enclosing; }
   iNUVCodeContextOwner* GetOwner() const { return Owner; }
@@ -272,6 +277,7 @@ public:
   // Calling a context runs it by its kind; a property reads and writes through its
   // getter and setter; new on a class builds an instance; member operations that
   // find nothing on a class go on to its super classes, the last named first.
+  int32_t Reserved2() override { return NUVEngineKindCodeContext; }
   int32_t CallMember(uint32_t flags, const char16_t* memberName, uint32_t* hint, tNUVVariant* result,
                      int32_t argumentCount, tNUVVariant** arguments, iNUVDispatch2* objThis) override;
   int32_t GetMember(uint32_t flags, const char16_t* memberName, uint32_t* hint, tNUVVariant* result,

@@ -25,6 +25,7 @@
 #include "engine/values/variant_internal.h"
 #include "engine/vm/code_context.h"
 #include "engine/vm/interpreter.h"
+#include "engine/vm/object_proxy.h"
 #include "engine/vm/primitive_operations.h"
 #include "engine/vm/runtime.h"
 
@@ -153,6 +154,59 @@ tNUVString NarrowDescription(const char* text) {
   return tNUVString(wide);
 }
 
+// A direct call either ran, found that the object surely lacks the member, or
+// cannot tell (the general path must run).
+enum class tDirectCall { Ran, NoMember, Undecided };
+
+// Holds a code context for the length of a call: the call may change the table
+// that held it.
+class tContextHold {
+public:
+  explicit tContextHold(tNUVInterCodeContext* context) : Context(context) { Context->tNUVDispatch::AddRef(); }
+  ~tContextHold() { Context->tNUVDispatch::Release(); }
+  tContextHold(const tContextHold&) = delete;
+  tContextHold& operator=(const tContextHold&) = delete;
+
+private:
+  tNUVInterCodeContext* Context;
+};
+
+// Calls a script function held by a member of a script object straight away,
+// taking the steps of the general path (the object's CallMember, the held
+// value's call, the context's call) without their relays and copies.
+tDirectCall CallScriptMember(iNUVDispatch2* object, const char16_t* name, uint32_t* hint, tNUVVariant* result,
+                             const tArgumentList& arguments, iNUVDispatch2* objThis) {
+  if (object->Reserved2() != NUVEngineKindScriptObject) return tDirectCall::Undecided;
+  auto* owner = static_cast<tNUVCustomObject*>(object);
+  if (owner->GetIsInvalidated()) return tDirectCall::Undecided;
+  tNUVCustomObject::tSymbolData* symbol = owner->LookUpMember(name, hint);
+  if (!symbol) return owner->HasMissingHandler() ? tDirectCall::Undecided : tDirectCall::NoMember;
+  const tNUVVariant& member = symbol->Value;
+  if (member.vt != tvtObject || !member.Object.Object ||
+      member.Object.Object->Reserved2() != NUVEngineKindCodeContext)
+    return tDirectCall::Undecided;
+  auto* context = static_cast<tNUVInterCodeContext*>(member.Object.Object);
+  if (!context->RunsAsFunction()) return tDirectCall::Undecided;
+  iNUVDispatch2* callThis = member.Object.ObjThis ? member.Object.ObjThis : objThis;
+  tContextHold hold(context);
+  NUVRunAsFunction(context, callThis, arguments.GetList(), arguments.GetCount(), result);
+  return tDirectCall::Ran;
+}
+
+// The same through the proxy of a frame: this first, then the global object, as
+// the proxy relays.
+tDirectCall CallThroughProxy(iNUVDispatch2* object, const char16_t* name, uint32_t* hint, tNUVVariant* result,
+                             const tArgumentList& arguments, iNUVDispatch2* objThis) {
+  if (object->Reserved2() != NUVEngineKindProxy) return CallScriptMember(object, name, hint, result, arguments, objThis);
+  auto* proxy = static_cast<tNUVObjectProxy*>(object);
+  iNUVDispatch2* first = proxy->GetFirst();
+  iNUVDispatch2* second = proxy->GetSecond();
+  if (!first) return tDirectCall::Undecided;
+  tDirectCall answer = CallScriptMember(first, name, hint, result, arguments, objThis ? objThis : first);
+  if (answer != tDirectCall::NoMember || !second || second == first) return answer;
+  return CallScriptMember(second, name, hint, result, arguments, objThis ? objThis : second);
+}
+
 }  // namespace
 
 const int32_t* ExecuteCall(const tActivation& activation, const int32_t* ip) {
@@ -196,8 +250,10 @@ const int32_t* ExecuteCall(const tActivation& activation, const int32_t* ip) {
         code = NUVCallPrimitiveMethod(target, name, result, arguments.GetCount(), arguments.GetList());
       } else {
         iNUVDispatch2* object = RequireObject(target);
-        code = object->CallMember(0, name, body ? &body->Hint : nullptr, result, arguments.GetCount(),
-                                  arguments.GetList(), CallThis(target, activation));
+        iNUVDispatch2* callThis = CallThis(target, activation);
+        uint32_t* hint = body ? &body->Hint : nullptr;
+        if (CallThroughProxy(object, name, hint, result, arguments, callThis) == tDirectCall::Ran) break;
+        code = object->CallMember(0, name, hint, result, arguments.GetCount(), arguments.GetList(), callThis);
       }
       if (code < 0) NUVThrowFromResultCode(code, name);
       break;

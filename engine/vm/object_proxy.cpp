@@ -1,5 +1,7 @@
 #include "engine/vm/object_proxy.h"
 
+#include "engine/objects/dispatch.h"
+
 namespace NUV {
 
 // Runs operation on First, then on Second when First lacks the member. objThis is
@@ -138,7 +140,7 @@ int32_t tNUVObjectProxy::ClassInfo(int32_t kind, int32_t index, tNUVVariant* val
   return RelayWithoutThis(&iNUVDispatch2::ClassInfo, kind, index, value);
 }
 
-int32_t tNUVObjectProxy::Reserved2() { return RelayWithoutThis(&iNUVDispatch2::Reserved2); }
+int32_t tNUVObjectProxy::Reserved2() { return NUVEngineKindProxy; }
 int32_t tNUVObjectProxy::Reserved3() { return RelayWithoutThis(&iNUVDispatch2::Reserved3); }
 
 }  // namespace NUV
