@@ -39,6 +39,11 @@ int32_t CatchingEverything(tRun run) {
   try {
     run();
     return 0;
+  } catch (const eNUVSilent&) {
+    // The host's stop ends every script running, also the one that ran this one
+    // (Scripts.exec and the like), not just the innermost.
+    if (NUVActivationDepth() > 0) throw;
+    return -1;
   } catch (...) {
     return -1;
   }

@@ -218,6 +218,10 @@ TEST(Host, InterruptCallbackStopsRunawayScriptsAndTheEngineGoesOn) {
       u"var caught = 0; for (;;) { try { while (true) {} } catch (e) { caught++; } }",
       // Recursion without loops, which catches the depth error and goes on.
       u"function f() { try { f(); } catch (e) {} f(); } f();",
+      // A script run by the script does not swallow the stop for its caller.
+      u"for (var k = 0; k < 3; k++) { Scripts.exec('while (true) {}'); caught++; }",
+      u"for (;;) Scripts.exec('for (var i = 0; i < 5000; i++) {}');",
+      u"for (;;) Scripts.eval('(function { while (true) {} })()');",
   };
   for (const char16_t* text : runaways) {
     budget.Polls = 0;
