@@ -2,21 +2,24 @@
 # Runs every example of the user's guide and compares what it prints.
 # An example is a ```nuv block followed (blank lines aside) by an ```output
 # block holding exactly the lines the script writes to standard output.
-# Usage: check_snippets.sh NUV DOCDIR
+# Blocks in other fences (```cpp, ```sh, ```text, ...) are not run. The pages
+# are every .md file in DOCDIR and each further PAGE given.
+# Usage: check_snippets.sh NUV DOCDIR [PAGE...]
 set -u
-if [ $# -ne 2 ]; then
-  echo "usage: $0 NUV DOCDIR" >&2
+if [ $# -lt 2 ]; then
+  echo "usage: $0 NUV DOCDIR [PAGE...]" >&2
   exit 2
 fi
 nuv=$1
 docs=$2
+shift 2
 # Examples run in directories of their own: the runner is needed by full path.
 case $nuv in /*) ;; *) nuv=$(pwd)/$nuv ;; esac
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 shopt -s nullglob
-pages=("$docs"/*.md)
+pages=("$docs"/*.md "$@")
 if [ ${#pages[@]} -eq 0 ]; then
   echo "no pages in $docs" >&2
   exit 1

@@ -3,9 +3,9 @@
 # and vscode-oniguruma packages and fails on a script that ends inside an open
 # region (comment, string, octet, regular expression, embedded expression):
 # the sign of a construct that the grammar reads differently from the language.
-# The packages are not fetched here; without them (or without node) the check
-# reports itself skipped (exit status 77). Install them once with
-#   npm install --prefix MODULES_PARENT vscode-textmate vscode-oniguruma
+# When they are missing from NODE_MODULES and npm is at hand, they are installed
+# there first (into its parent folder, nothing saved elsewhere); without node, or
+# when that install fails, the check reports itself skipped (exit status 77).
 # Usage: check_textmate.sh NODE_MODULES GRAMMAR.json FILE...
 # A FILE ending in .md stands for the ```nuv examples it holds.
 set -u
@@ -19,8 +19,18 @@ if ! command -v node >/dev/null 2>&1; then
   echo "node is not installed: TextMate check skipped"
   exit 77
 fi
-if [ ! -d "$modules/vscode-textmate" ] || [ ! -d "$modules/vscode-oniguruma" ]; then
-  echo "vscode-textmate or vscode-oniguruma missing in $modules: TextMate check skipped"
+have_packages() { [ -f "$modules/vscode-textmate/package.json" ] && [ -f "$modules/vscode-oniguruma/package.json" ]; }
+if ! have_packages && command -v npm >/dev/null 2>&1; then
+  # Quiet unless it fails; a failed install leaves the check skipped.
+  prefix=$(dirname "$modules")
+  mkdir -p "$prefix"
+  if ! log=$(timeout 300 npm install --no-save --no-audit --no-fund --no-update-notifier --loglevel=error \
+               --prefix "$prefix" vscode-textmate@9 vscode-oniguruma@2 2>&1); then
+    printf '%s\n' "$log" | tail -n 5
+  fi
+fi
+if ! have_packages; then
+  echo "vscode-textmate or vscode-oniguruma missing in $modules (npm missing or its install failed): TextMate check skipped"
   exit 77
 fi
 node - "$modules" "$@" <<'SCRIPT'
