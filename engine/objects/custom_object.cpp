@@ -184,6 +184,11 @@ tNUVCustomObject::tSymbolData* tNUVCustomObject::AddMember(const char16_t* name,
   if (!name || !*name) NUVThrowError(NUVIDExpected);
   uint32_t hash = MemberHash(name);
   if (hint) *hint = hash;
+  return AddHashedMember(name, hash, body);
+}
+
+tNUVCustomObject::tSymbolData* tNUVCustomObject::AddHashedMember(const char16_t* name, uint32_t hash,
+                                                                 tNUVVariantString* body) {
   if (tSymbolData* existing = SearchBucket(name, hash)) return existing;
   if (GrowsWithMembers && Count >= 2 * HashSize && HashSize < (1 << 30))
     Rehash(1 << ClampHashBits(HashBitsForCount(Count + 1)));
@@ -545,6 +550,42 @@ int32_t tNUVCustomObject::GetMemberCount(int32_t* result, const char16_t*, uint3
 // Members are listed first (in table order: buckets by index, in each the chain
 // from its head, then the bucket's own record) and then visited one by one, each
 // looked up again, so callbacks may change the table freely.
+bool tNUVCustomObject::CopyMembersTo(tNUVCustomObject& target) {
+  if (IsInvalidated || target.IsInvalidated) return false;
+  struct tCopied {
+    tNUVString Name;
+    uint32_t Hash;
+    bool Hidden;
+    tNUVVariant Value;
+  };
+  // A snapshot first, in the order EnumerateMembers visits: storing into target
+  // releases its old values, whose finalizers could change this table.
+  std::vector<tCopied> copies;
+  copies.reserve(static_cast<size_t>(Count));
+  auto take = [&](const tSymbolData& symbol) {
+    if (!(symbol.SymFlags & NUVSymbolUsing) || (symbol.SymFlags & NUVSymbolStatic)) return;
+    copies.push_back({tNUVString::FromBody(symbol.Name), symbol.Hash, (symbol.SymFlags & NUVSymbolHidden) != 0,
+                      symbol.Value});
+  };
+  for (int32_t i = 0; i < HashSize; ++i) {
+    for (tSymbolData* symbol = Symbols[i].Next; symbol; symbol = symbol->Next) take(*symbol);
+    take(Symbols[i]);
+  }
+  for (tCopied& copy : copies) {
+    if (copy.Value.vt == tvtObject) copy.Value.SetObject(copy.Value.Object.Object, &target);
+    const uint32_t flags = (copy.Hidden ? NUVHiddenMember : 0u) | NUVMemberEnsure | NUVIgnoreProperty;
+    if (target.IsInvalidated || target.CallMissing) {
+      // Something ran meanwhile: the general way from here on.
+      NUVThrowFromResultCode(target.SetMemberByBody(flags, copy.Name.GetBody(), &copy.Value, &target), copy.Name);
+      continue;
+    }
+    tSymbolData* symbol = target.AddHashedMember(copy.Name.c_str(), copy.Hash, copy.Name.GetBody());
+    symbol->SymFlags = (symbol->SymFlags & ~(NUVSymbolHidden | NUVSymbolStatic)) | (copy.Hidden ? NUVSymbolHidden : 0u);
+    target.StoreValue(*symbol, copy.Value);
+  }
+  return true;
+}
+
 int32_t tNUVCustomObject::EnumerateMembers(uint32_t flags, tNUVVariantClosure_S* callback,
                                            iNUVDispatch2* objThis) {
   if (IsInvalidated) return NUVResultInvalidObject;

@@ -87,6 +87,11 @@ public:
   // For the interpreter's direct calls: the member lookup CallMember starts with.
   tSymbolData* LookUpMember(const char16_t* name, uint32_t* hint) { return FindMember(name, hint); }
   bool HasMissingHandler() const { return CallMissing; }
+  // regmember between two script objects: the members of this that are not static
+  // become members of target bound to it, exactly as enumerating them into
+  // target's SetMemberByBody would store them, without the round trips. False
+  // (nothing done) when either object is invalidated: the general way reports it.
+  bool CopyMembersTo(tNUVCustomObject& target);
 
 protected:
   // Runs Finalize once; re-entry does nothing.
@@ -97,6 +102,8 @@ protected:
 
   tSymbolData* FindMember(const char16_t* name, uint32_t* hint);
   tSymbolData* AddMember(const char16_t* name, uint32_t* hint, tNUVVariantString* body = nullptr);
+  // AddMember for a name whose hash is known (taken from another table's record).
+  tSymbolData* AddHashedMember(const char16_t* name, uint32_t hash, tNUVVariantString* body);
   bool RemoveMember(const char16_t* name);
 
   // Self-reference compensation around stores into member values.

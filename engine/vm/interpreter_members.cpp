@@ -419,6 +419,9 @@ private:
 
 void CopyClassMembers(const tActivation& activation) {
   if (!activation.Self) return;
+  if (activation.Self->Reserved2() == NUVEngineKindScriptObject && activation.Self != activation.Context &&
+      activation.Context->CopyMembersTo(*static_cast<tNUVCustomObject*>(activation.Self)))
+    return;
   tClassMemberCopier copier(activation.Self);
   tNUVVariantClosure_S callback{&copier, nullptr};
   NUVThrowFromResultCode(activation.Context->EnumerateMembers(NUVIgnoreProperty, &callback, nullptr));
