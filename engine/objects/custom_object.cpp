@@ -431,9 +431,7 @@ int32_t tNUVCustomObject::SetMemberCommon(uint32_t flags, const char16_t* name, 
   tSymbolData* symbol = FindMember(name, hint);
   if (!symbol && (flags & NUVMemberEnsure)) symbol = AddMember(name, hint, body);
   if (!symbol) return NUVResultMemberNotFound;
-  symbol->SymFlags = (symbol->SymFlags & ~(NUVSymbolHidden | NUVSymbolStatic)) |
-                     ((flags & NUVHiddenMember) ? NUVSymbolHidden : 0u) |
-                     ((flags & NUVStaticMember) ? NUVSymbolStatic : 0u);
+  SetSymbolFlags(*symbol, flags);
   if (!(flags & NUVIgnoreProperty) && symbol->Value.vt == tvtObject) {
     int32_t code = NUVSetThroughValue(symbol->Value, flags, value, objThis);
     if (code != NUVSetPlainly) return code;
@@ -512,18 +510,7 @@ int32_t tNUVCustomObject::ApplyOperation(uint32_t flags, const char16_t* memberN
     if (!symbol) return NUVResultMemberNotFound;
   }
   if (symbol->Value.vt != tvtObject) {
-    // The member's own reference moves to the work value, so a text grown with +=
-    // is appended in place instead of copied at every step. No script code runs
-    // meanwhile, and a failing operation leaves the value as it was.
-    tNUVVariant work(std::move(symbol->Value));
-    try {
-      work.ApplyOperationCode(operation, operand);
-    } catch (...) {
-      symbol->Value = std::move(work);
-      throw;
-    }
-    symbol->Value = work;
-    if (result) *result = std::move(work);
+    ApplyToPlainValue(symbol->Value, operation, operand, result);
     return NUVResultOk;
   }
   // Object values keep the self-reference accounting of StoreValue.
@@ -532,6 +519,22 @@ int32_t tNUVCustomObject::ApplyOperation(uint32_t flags, const char16_t* memberN
   StoreValue(*symbol, work);
   if (result) *result = work;
   return NUVResultOk;
+}
+
+void tNUVCustomObject::ApplyToPlainValue(tNUVVariant& member, uint32_t operation, const tNUVVariant* operand,
+                                         tNUVVariant* result) {
+  // The member's own reference moves to the work value, so a text grown with +=
+  // is appended in place instead of copied at every step. No script code runs
+  // meanwhile, and a failing operation leaves the value as it was.
+  tNUVVariant work(std::move(member));
+  try {
+    work.ApplyOperationCode(operation, operand);
+  } catch (...) {
+    member = std::move(work);
+    throw;
+  }
+  member = work;
+  if (result) *result = std::move(work);
 }
 
 int32_t tNUVCustomObject::DeleteMember(uint32_t, const char16_t* memberName, uint32_t*, iNUVDispatch2*) {
@@ -547,9 +550,6 @@ int32_t tNUVCustomObject::GetMemberCount(int32_t* result, const char16_t*, uint3
   return NUVResultOk;
 }
 
-// Members are listed first (in table order: buckets by index, in each the chain
-// from its head, then the bucket's own record) and then visited one by one, each
-// looked up again, so callbacks may change the table freely.
 bool tNUVCustomObject::CopyMembersTo(tNUVCustomObject& target) {
   if (IsInvalidated || target.IsInvalidated) return false;
   struct tCopied {
@@ -586,6 +586,9 @@ bool tNUVCustomObject::CopyMembersTo(tNUVCustomObject& target) {
   return true;
 }
 
+// Members are listed first (in table order: buckets by index, in each the chain
+// from its head, then the bucket's own record) and then visited one by one, each
+// looked up again, so callbacks may change the table freely.
 int32_t tNUVCustomObject::EnumerateMembers(uint32_t flags, tNUVVariantClosure_S* callback,
                                            iNUVDispatch2* objThis) {
   if (IsInvalidated) return NUVResultInvalidObject;

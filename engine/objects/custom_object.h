@@ -86,7 +86,20 @@ public:
 
   // For the interpreter's direct calls: the member lookup CallMember starts with.
   tSymbolData* LookUpMember(const char16_t* name, uint32_t* hint) { return FindMember(name, hint); }
+  // And the one GetMember starts with.
+  tSymbolData* LookUpMemberForGet(const char16_t* name, uint32_t* hint) {
+    RebuildHashIfNeeded();
+    return FindMember(name, hint);
+  }
   bool HasMissingHandler() const { return CallMissing; }
+  // The last steps of SetMember and ApplyOperation on a member found to hold a
+  // plain (non-object) value, for the interpreter's direct access.
+  void StoreFoundMember(tSymbolData& symbol, uint32_t flags, const tNUVVariant& value) {
+    SetSymbolFlags(symbol, flags);
+    StoreValue(symbol, value);
+  }
+  static void ApplyToPlainValue(tNUVVariant& member, uint32_t operation, const tNUVVariant* operand,
+                                tNUVVariant* result);
   // regmember between two script objects: the members of this that are not static
   // become members of target bound to it, exactly as enumerating them into
   // target's SetMemberByBody would store them, without the round trips. False
@@ -114,6 +127,12 @@ protected:
     if (value.vt == tvtObject && value.Object.ObjThis == this) AddRef();
   }
   void StoreValue(tSymbolData& symbol, const tNUVVariant& value);
+  // The hidden and static marks a store with these flags leaves on the member.
+  static void SetSymbolFlags(tSymbolData& symbol, uint32_t flags) {
+    symbol.SymFlags = (symbol.SymFlags & ~(NUVSymbolHidden | NUVSymbolStatic)) |
+                      ((flags & NUVHiddenMember) ? NUVSymbolHidden : 0u) |
+                      ((flags & NUVStaticMember) ? NUVSymbolStatic : 0u);
+  }
 
   int32_t Count = 0;
   int32_t HashSize = 0;

@@ -124,6 +124,18 @@ inline int64_t WrappingMultiply(int64_t left, int64_t right) {
   return static_cast<int64_t>(static_cast<uint64_t>(left) * static_cast<uint64_t>(right));
 }
 
+// Empties a slot that holds an object without owning references before the
+// frame's clearing would release it; declared after the frame, it runs first.
+struct tBorrowedSlot {
+  tNUVVariant* Slot = nullptr;
+  tBorrowedSlot() = default;
+  tBorrowedSlot(const tBorrowedSlot&) = delete;
+  tBorrowedSlot& operator=(const tBorrowedSlot&) = delete;
+  ~tBorrowedSlot() {
+    if (Slot) Slot->vt = tvtVoid;
+  }
+};
+
 }  // namespace
 
 void NUVRunAsFunction(tNUVInterCodeContext* context, iNUVDispatch2* thisObject, tNUVVariant** arguments,
@@ -142,14 +154,21 @@ void NUVRunAsFunction(tNUVInterCodeContext* context, iNUVDispatch2* thisObject, 
   tNUVTracedActivation traced(context, false);
   tFrame frame(locals + reserved + 1 + context->GetFrameRegisterCount());
   tNUVVariant* base = frame.GetSlots() + locals + reserved;
+  tBorrowedSlot borrowedSlot;
 
   if (reserved >= 2) {
     // Both slots are void: the values are placed directly, with the references
     // the variants own taken by hand. The proxy counts no references.
     tNUVVariant& proxySlot = base[-2];
-    if (thisObject) {
+    if (thisObject && thisObject != global) {
       proxySlot.Object.Object = &proxy;
       proxySlot.Object.ObjThis = nullptr;
+    } else if (thisObject) {
+      // With the global object as this the proxy would relay every operation to
+      // it, with itself as this: it stands in the slot itself, holding no
+      // references, exactly like the proxy.
+      proxySlot.Object.Object = proxySlot.Object.ObjThis = global;
+      borrowedSlot.Slot = &proxySlot;
     } else {
       if (global) {
         global->AddRef();

@@ -25,7 +25,7 @@
 #include "engine/values/variant_internal.h"
 #include "engine/vm/code_context.h"
 #include "engine/vm/interpreter.h"
-#include "engine/vm/object_proxy.h"
+#include "engine/vm/direct_members.h"
 #include "engine/vm/primitive_operations.h"
 #include "engine/vm/runtime.h"
 
@@ -154,10 +154,6 @@ tNUVString NarrowDescription(const char* text) {
   return tNUVString(wide);
 }
 
-// A direct call either ran, found that the object surely lacks the member, or
-// cannot tell (the general path must run).
-enum class tDirectCall { Ran, NoMember, Undecided };
-
 // Holds a code context for the length of a call: the call may change the table
 // that held it.
 class tContextHold {
@@ -171,40 +167,24 @@ private:
   tNUVInterCodeContext* Context;
 };
 
-// Calls a script function held by a member of a script object straight away,
-// taking the steps of the general path (the object's CallMember, the held
-// value's call, the context's call) without their relays and copies.
-tDirectCall CallScriptMember(iNUVDispatch2* object, const char16_t* name, uint32_t* hint, tNUVVariant* result,
-                             const tArgumentList& arguments, iNUVDispatch2* objThis) {
-  if (object->Reserved2() != NUVEngineKindScriptObject) return tDirectCall::Undecided;
-  auto* owner = static_cast<tNUVCustomObject*>(object);
-  if (owner->GetIsInvalidated()) return tDirectCall::Undecided;
-  tNUVCustomObject::tSymbolData* symbol = owner->LookUpMember(name, hint);
-  if (!symbol) return owner->HasMissingHandler() ? tDirectCall::Undecided : tDirectCall::NoMember;
-  const tNUVVariant& member = symbol->Value;
+// Calls a script function held by a member of a script object (or of the frame's
+// proxy) straight away, taking the steps of the general path (the object's
+// CallMember, the held value's call, the context's call) without their relays
+// and copies. False when the general path must run.
+bool CallScriptMember(iNUVDispatch2* object, const char16_t* name, uint32_t* hint, tNUVVariant* result,
+                      const tArgumentList& arguments, iNUVDispatch2* objThis) {
+  tDirectMember found;
+  if (LookUpDirectMember(object, name, hint, false, objThis, found) != tDirectLookUp::Found) return false;
+  const tNUVVariant& member = found.Symbol->Value;
   if (member.vt != tvtObject || !member.Object.Object ||
       member.Object.Object->Reserved2() != NUVEngineKindCodeContext)
-    return tDirectCall::Undecided;
+    return false;
   auto* context = static_cast<tNUVInterCodeContext*>(member.Object.Object);
-  if (!context->RunsAsFunction()) return tDirectCall::Undecided;
-  iNUVDispatch2* callThis = member.Object.ObjThis ? member.Object.ObjThis : objThis;
+  if (!context->RunsAsFunction()) return false;
+  iNUVDispatch2* callThis = member.Object.ObjThis ? member.Object.ObjThis : found.ObjThis;
   tContextHold hold(context);
   NUVRunAsFunction(context, callThis, arguments.GetList(), arguments.GetCount(), result);
-  return tDirectCall::Ran;
-}
-
-// The same through the proxy of a frame: this first, then the global object, as
-// the proxy relays.
-tDirectCall CallThroughProxy(iNUVDispatch2* object, const char16_t* name, uint32_t* hint, tNUVVariant* result,
-                             const tArgumentList& arguments, iNUVDispatch2* objThis) {
-  if (object->Reserved2() != NUVEngineKindProxy) return CallScriptMember(object, name, hint, result, arguments, objThis);
-  auto* proxy = static_cast<tNUVObjectProxy*>(object);
-  iNUVDispatch2* first = proxy->GetFirst();
-  iNUVDispatch2* second = proxy->GetSecond();
-  if (!first) return tDirectCall::Undecided;
-  tDirectCall answer = CallScriptMember(first, name, hint, result, arguments, objThis ? objThis : first);
-  if (answer != tDirectCall::NoMember || !second || second == first) return answer;
-  return CallScriptMember(second, name, hint, result, arguments, objThis ? objThis : second);
+  return true;
 }
 
 }  // namespace
@@ -252,7 +232,7 @@ const int32_t* ExecuteCall(const tActivation& activation, const int32_t* ip) {
         iNUVDispatch2* object = RequireObject(target);
         iNUVDispatch2* callThis = CallThis(target, activation);
         uint32_t* hint = body ? &body->Hint : nullptr;
-        if (CallThroughProxy(object, name, hint, result, arguments, callThis) == tDirectCall::Ran) break;
+        if (CallScriptMember(object, name, hint, result, arguments, callThis)) break;
         code = object->CallMember(0, name, hint, result, arguments.GetCount(), arguments.GetList(), callThis);
       }
       if (code < 0) NUVThrowFromResultCode(code, name);

@@ -13,6 +13,7 @@
 #include "engine/services/messages.h"
 #include "engine/values/variant_internal.h"
 #include "engine/vm/code_context.h"
+#include "engine/vm/direct_members.h"
 #include "engine/vm/interpreter.h"
 #include "engine/vm/primitive_operations.h"
 #include "engine/vm/runtime.h"
@@ -83,7 +84,15 @@ void GetNamedMember(const tActivation& activation, const int32_t* ip, uint32_t f
     code = NUVGetPrimitiveMember(receiver, name.Text, &value);
   } else {
     iNUVDispatch2* object = RequireObject(receiver);
-    code = object->GetMember(flags, name.Text, name.Hint, &value, CallThis(receiver, activation));
+    iNUVDispatch2* objThis = CallThis(receiver, activation);
+    tDirectMember found;
+    if (!(flags & NUVMemberEnsure) &&
+        LookUpDirectMember(object, name.Text, name.Hint, true, objThis, found) == tDirectLookUp::Found &&
+        IsPlainMemberValue(found.Symbol->Value)) {
+      if (ip[1] != 0) Register(activation, ip[1]) = found.Symbol->Value;
+      return;
+    }
+    code = object->GetMember(flags, name.Text, name.Hint, &value, objThis);
   }
   if (code < 0) NUVThrowFromResultCode(code, name.Text);
   Deliver(activation, ip[1], value);
@@ -121,6 +130,13 @@ void SetNamedMember(const tActivation& activation, const int32_t* ip, uint32_t f
   } else {
     iNUVDispatch2* object = RequireObject(receiver);
     iNUVDispatch2* callThis = CallThis(receiver, activation);
+    tDirectMember found;
+    if (!(flags & NUVMemberEnsure) &&
+        LookUpDirectMember(object, name.Text, name.Hint, false, callThis, found) == tDirectLookUp::Found &&
+        IsPlainMemberValue(found.Symbol->Value)) {
+      found.Owner->StoreFoundMember(*found.Symbol, flags, value);
+      return;
+    }
     code = name.Body ? object->SetMemberByBody(flags, name.Body, &value, callThis) : NUVResultNotImplemented;
     if (code == NUVResultNotImplemented) code = object->SetMember(flags, name.Text, name.Hint, &value, callThis);
   }
@@ -261,8 +277,18 @@ void ApplyToNamedMember(const tActivation& activation, const int32_t* ip, uint32
   tConstantName name = ConstantName(activation, ip[3]);
   tNUVVariant value;
   int32_t destination = ip[1];
-  int32_t code = object->ApplyOperation(operation, name.Text, name.Hint, destination ? &value : nullptr, operand,
-                                        CallThis(receiver, activation));
+  iNUVDispatch2* objThis = CallThis(receiver, activation);
+  const uint32_t requested = operation & NUVOperationMask;
+  tDirectMember found;
+  if (requested >= NUVOpBitAnd && requested <= NUVOpDecrement &&
+      (operand || requested == NUVOpIncrement || requested == NUVOpDecrement) &&
+      LookUpDirectMember(object, name.Text, name.Hint, false, objThis, found) == tDirectLookUp::Found &&
+      IsPlainMemberValue(found.Symbol->Value)) {
+    tNUVCustomObject::ApplyToPlainValue(found.Symbol->Value, requested, operand, destination ? &value : nullptr);
+    Deliver(activation, destination, value);
+    return;
+  }
+  int32_t code = object->ApplyOperation(operation, name.Text, name.Hint, destination ? &value : nullptr, operand, objThis);
   if (code < 0) NUVThrowFromResultCode(code, name.Text);
   Deliver(activation, destination, value);
 }
