@@ -662,6 +662,9 @@ unary_expr:
 | "real" unary_expr                   { $$ = driver->Node(T_REAL, $2); }
 | "(" "string" ")" unary_expr         { $$ = driver->Node(T_STRING, $4); }
 | "string" unary_expr                 { $$ = driver->Node(T_STRING, $2); }
+/* What saveStruct writes for octets ("octet <% .. %>") must read back. */
+| "(" "octet" ")" unary_expr          { $$ = driver->Node(T_OCTET, $4); }
+| "octet" unary_expr                  { $$ = driver->Node(T_OCTET, $2); }
 ;
 
 incontextof_expr:

@@ -48,6 +48,8 @@ public:
   const tNUVVariant& ValueAt(int32_t index) const;
   // Offset of the token scanned last, in characters from the start of the text.
   int32_t TokenPosition() const { return TokenStart; }
+  // Offset where the scan in progress started (a preprocessor directive's "@").
+  int32_t ScanPosition() const { return ScanStart; }
   // The lexer's copy of the text after line-end normalisation (CR LF -> U+FFFF LF,
   // lone CR -> LF).
   const char16_t* GetText() const { return Text.data(); }

@@ -132,6 +132,23 @@ bool tNUVScriptBlock::CompileText(const tNUVString& text, bool asExpression, boo
       Lexer = lexer.get();
       try {
         result = NUVParse(this, Lexer);
+      } catch (const eNUVScriptError&) {
+        Lexer = nullptr;
+        throw;
+      } catch (const eNUVError& error) {
+        // Raised while parsing (by the preprocessor, by constant folding, by a
+        // compile error that stops at once): the text does not compile, and the
+        // error is its first error unless one was recorded already, so it is
+        // reported with its position like every other compile error.
+        const int32_t position = Lexer->TokenPosition();
+        Lexer = nullptr;
+        if (ErrorCount == 0) {
+          FirstErrorMessage = error.GetMessage();
+          FirstErrorPosition = position;
+          ErrorCount = 1;
+        }
+        ReleaseOpenContexts();
+        return false;
       } catch (...) {
         Lexer = nullptr;
         throw;
@@ -328,7 +345,8 @@ void tNUVScriptBlock::RecordTrackedTypeName(tNUVInterCodeContext* context, const
 // iNUVCompileHost ---------------------------------------------------------------------------------
 
 void tNUVScriptBlock::RaisePreprocessorError(const tNUVString& message) {
-  RaiseCompileError(message, CurrentPosition());
+  // At the directive itself, not at the token before it.
+  RaiseCompileError(message, Lexer ? Lexer->ScanPosition() : 0);
 }
 
 int32_t tNUVScriptBlock::GetPreprocessorValue(const tNUVString& name) {

@@ -29,7 +29,7 @@ NUV::iNUVTextWriteStream* ConfinedWrite(const tNUVString* name, const tNUVString
 }
 
 // Runs the script and gives back the text it returns.
-std::string Run(const std::string& script) {
+std::string RunScript(const std::string& script) {
   tNUVString text(script.c_str());
   NUV::tNUVVariant result;
   EXPECT_EQ(MrvkExecScript(&text, &result, nullptr, nullptr), 0) << script;
@@ -39,7 +39,7 @@ std::string Run(const std::string& script) {
 // Tries every file operation a script has on one folder and reports each result.
 std::string TryEverything(const fs::path& folder) {
   std::string base = folder.generic_string();
-  return Run(
+  return RunScript(
       "var log = [];\n"
       "function attempt(label, action) {\n"
       "  try { action(); log.add(label + ':ok'); }\n"
@@ -91,6 +91,15 @@ TEST_F(FileAccess, LocalFilesByDefault) {
   EXPECT_EQ(TryEverything(Root / "outside"),
             "save:ok saveStruct:ok dictionary:ok lines=2 load:ok execStorage=true evalStorage=42");
   EXPECT_TRUE(Created("outside", "saved.txt"));
+}
+
+TEST_F(FileAccess, SavedStructuresWithOctetsReadBack) {
+  std::string file = (Root / "outside" / "octets.txt").generic_string();
+  EXPECT_EQ(RunScript("var data = [<% 00 ff 7f %>, %['k' => <%%>], 'text'];\n"
+                "data.saveStruct('" + file + "');\n"
+                "var back = Scripts.evalStorage('" + file + "');\n"
+                "return (back[0] === data[0]) + ' ' + back[1].k.length + ' ' + back[2];\n"),
+            "1 0 text");
 }
 
 TEST_F(FileAccess, NoFactoriesRefuseEverythingAndTouchNothing) {
