@@ -3,8 +3,9 @@
 #include <bit>
 #include <cstdlib>
 #include <limits>
-#include <locale.h>
 #include <string>
+
+#include "engine/platform/system.h"
 
 namespace NUV {
 namespace {
@@ -138,13 +139,6 @@ int64_t DecimalInteger(const tNUVLiteralParts& parts) {
   return static_cast<int64_t>(value);
 }
 
-// The conversion must not follow the global locale, whose decimal point may
-// be a comma.
-locale_t ClassicLocale() {
-  static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-  return locale;
-}
-
 double DecimalReal(const tNUVLiteralParts& parts) {
   std::string text;
   for (const char16_t* unit = parts.MantissaStart; unit != parts.MantissaEnd; ++unit) {
@@ -157,7 +151,7 @@ double DecimalReal(const tNUVLiteralParts& parts) {
       text.push_back(static_cast<char>(*unit));
     }
   }
-  return strtod_l(text.c_str(), nullptr, ClassicLocale());
+  return Platform::ParseDecimalReal(text.c_str());
 }
 
 int64_t RadixInteger(const tNUVLiteralParts& parts) {

@@ -93,7 +93,9 @@ int32_t Random(const tNUVNativeCall& call) {
 
 int32_t Nothing(tNUVVariant*, int32_t, tNUVVariant**, iNUVDispatch2*) { return NUVResultOk; }
 
-template <double Value>
+// Constants are passed by reference: not every compiler takes a double as a
+// template argument.
+template <const double& Value>
 int32_t Constant(tNUVVariant* result, iNUVDispatch2*) {
   result->SetReal(Value);
   return NUVResultOk;
@@ -104,7 +106,9 @@ iNUVDispatch2* Function() {
   return new tNUVNativeClassMethod(NUVStaticMethod<MinimumArguments, Body>);
 }
 
-template <double Value>
+constexpr double HalfSqrt2 = std::numbers::sqrt2 / 2;
+
+template <const double& Value>
 iNUVDispatch2* ConstantProperty() {
   return new tNUVNativeClassProperty(Constant<Value>, nullptr);
 }
@@ -149,7 +153,7 @@ tNUVNC_Math::tNUVNC_Math() : tNUVNativeClass(u"Math") {
   RegisterMember(u"LN10", ConstantProperty<std::numbers::ln10>(), NUVNativeMemberProperty);
   RegisterMember(u"LN2", ConstantProperty<std::numbers::ln2>(), NUVNativeMemberProperty);
   RegisterMember(u"PI", ConstantProperty<std::numbers::pi>(), NUVNativeMemberProperty);
-  RegisterMember(u"SQRT1_2", ConstantProperty<std::numbers::sqrt2 / 2>(), NUVNativeMemberProperty);
+  RegisterMember(u"SQRT1_2", ConstantProperty<HalfSqrt2>(), NUVNativeMemberProperty);
   RegisterMember(u"SQRT2", ConstantProperty<std::numbers::sqrt2>(), NUVNativeMemberProperty);
 
   // The generator class lives on Math, not on the global object.

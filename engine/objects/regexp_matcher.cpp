@@ -1,6 +1,9 @@
 // The regular-expression engine on this platform: the regex library's ICU
 // integration, which reads UTF-16 through a UTF-32 view, so offsets taken from its
-// match results are UTF-16 offsets.
+// match results are UTF-16 offsets. Windows has a matcher of its own:
+// regexp_matcher_windows.cpp.
+
+#if !defined(_WIN32)
 
 #include "engine/objects/regexp_matcher.h"
 
@@ -172,3 +175,4 @@ tNUVRegExpMatcher::tCursor tNUVRegExpMatcher::Iterate(const char16_t* text, int3
 }
 
 }  // namespace NUV
+#endif

@@ -1,3 +1,5 @@
+// The C library of Linux; the Windows version is local_time_windows.cpp.
+#if !defined(_WIN32)
 #include "engine/platform/local_time.h"
 
 #include <ctime>
@@ -60,3 +62,4 @@ int64_t StandardOffsetWest() {
 }
 
 }  // namespace NUV::Platform
+#endif

@@ -1,11 +1,16 @@
 #include "engine/platform/system.h"
 
-#include <cfenv>
-#include <csignal>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
+
+#if !defined(_WIN32)
+#include <cfenv>
+#include <clocale>
+#include <csignal>
+#include <cstdio>
 #include <cstring>
+#include <locale.h>
+#endif
 
 namespace NUV::Platform {
 
@@ -17,6 +22,16 @@ void FormatPointer(const void* pointer, char16_t* out) {
     value >>= 4;
   }
   out[PointerHexDigits] = 0;
+}
+
+const char* EnvironmentVariable(const char* name) { return std::getenv(name); }
+
+// Windows versions of the three below: system_windows.cpp.
+#if !defined(_WIN32)
+double ParseDecimalReal(const char* text) {
+  // The global locale's decimal point may be a comma.
+  static const locale_t classic = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+  return strtod_l(text, nullptr, classic);
 }
 
 void MaskFloatingPointTraps() {
@@ -47,7 +62,6 @@ bool TracerAttached() {
 void BreakIntoDebugger() {
   if (TracerAttached()) std::raise(SIGTRAP);
 }
-
-const char* EnvironmentVariable(const char* name) { return std::getenv(name); }
+#endif
 
 }  // namespace NUV::Platform

@@ -16,6 +16,11 @@ void FormatPointer(const void* pointer, char16_t* out);
 // The value of an environment variable of the process; null when it is not set.
 const char* EnvironmentVariable(const char* name);
 
+// The decimal number in text ("1.5e-3", digits and at most one point and
+// exponent) as strtod reads it in the C locale, whatever the process's locale:
+// correctly rounded, infinity on overflow, 0 or a subnormal on underflow.
+double ParseDecimalReal(const char* text);
+
 // Masks every floating-point exception trap, so division by zero and overflow give
 // infinities and NaNs instead of signals.
 void MaskFloatingPointTraps();

@@ -1,3 +1,5 @@
+// Linux: UTF-8 or iconv; the Windows version is text_conversion_windows.cpp.
+#if !defined(_WIN32)
 #include "engine/platform/text_conversion.h"
 
 #include <cerrno>
@@ -248,3 +250,4 @@ size_t NarrowCharacterLength(const char* text, size_t available) {
 }
 
 }  // namespace NUV::Platform
+#endif

@@ -12,6 +12,11 @@
 // points above U+10FFFF). Wide to narrow writes "?" for what the code page cannot
 // hold (for UTF-8: an unpaired surrogate). Bounded conversions write whole
 // characters only.
+//
+// Windows: narrow text is the process's active code page (GetACP; nuv.exe asks
+// for UTF-8 in its manifest), converted by MultiByteToWideChar and
+// WideCharToMultiByte; NUV_CODEPAGE is not read. Invalid bytes fail there too,
+// and what the code page cannot hold becomes "?".
 
 #include <cstddef>
 #include <string>

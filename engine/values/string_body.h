@@ -35,6 +35,9 @@ struct tNUVVariantString {
 
 static_assert(offsetof(tNUVVariantString, RefCount) == 0);
 static_assert(sizeof(tNUVVariantString) % alignof(void*) == 0);
+#if defined(_WIN32) && !defined(_WIN64)
+static_assert(sizeof(tNUVVariantString) == 64, "a string body is 64 bytes on 32-bit Windows");
+#endif
 
 // Long buffers -------------------------------------------------------------------
 

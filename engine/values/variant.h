@@ -62,6 +62,10 @@ public:
   }
 };
 
+// 32-bit Windows: an 8-byte value area and the tag, packed to 12 bytes.
+#if defined(_WIN32) && !defined(_WIN64)
+#pragma pack(push, 4)
+#endif
 struct tNUVVariant_S {
   union {
     tNUVVariantClosure_S Object;
@@ -72,6 +76,10 @@ struct tNUVVariant_S {
   };
   int32_t vt;
 };
+#if defined(_WIN32) && !defined(_WIN64)
+#pragma pack(pop)
+static_assert(sizeof(tNUVVariant_S) == 12, "a variant is 12 bytes on 32-bit Windows");
+#endif
 
 class tNUVVariant : public tNUVVariant_S {
 public:

@@ -51,6 +51,10 @@ struct tNUVVariantOctet {
   uint8_t* Data;
 };
 
+// 32-bit Windows: an 8-byte value area and the tag, packed to 12 bytes.
+#if defined(_WIN32) && !defined(_WIN64)
+#pragma pack(push, 4)
+#endif
 struct tNUVVariant_S {
   union {
     tNUVVariantClosure_S Object;
@@ -61,6 +65,10 @@ struct tNUVVariant_S {
   };
   int32_t vt;
 };
+#if defined(_WIN32) && !defined(_WIN64)
+#pragma pack(pop)
+static_assert(sizeof(tNUVVariant_S) == 12, "a variant is 12 bytes on 32-bit Windows");
+#endif
 
 // The native data a host attaches to each object of its class (see 00E9). The
 // library calls Construct from the standard constructor pattern (the host's
