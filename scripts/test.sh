@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything twice (normal, and with AddressSanitizer + UndefinedBehaviorSanitizer)
-# and runs the whole test suite in each build. Exits non-zero on any failure.
+# and runs the whole test suite in each build; then builds the libFuzzer targets
+# (installing clang) and runs each once over its committed corpus. Exits non-zero
+# on any failure.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -19,4 +21,8 @@ for kind in normal sanitize; do
     status=1
   fi
 done
+echo "=== fuzz targets over their corpora ==="
+if ! "$root/scripts/fuzz.sh" --regress; then
+  status=1
+fi
 exit $status

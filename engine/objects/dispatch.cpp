@@ -1,5 +1,6 @@
 #include "engine/objects/dispatch.h"
 
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -18,12 +19,54 @@ int32_t NotFoundOrNotImplemented(const char16_t* memberName) {
   return memberName ? NUVResultMemberNotFound : NUVResultNotImplemented;
 }
 
+// Destroying an object releases what it holds, so the last release of a deeply
+// nested structure (an array in an array in ...) would recurse as deep as the
+// structure goes and overflow the native stack. Past this many destructions in
+// progress, a last release is queued instead, and the outermost destruction
+// carries out the queued ones one at a time. Process-wide and unguarded, like
+// the engine's other shared state.
+constexpr int32_t DestructionDepthLimit = 128;
+int32_t DestructionDepth = 0;
+bool ReleasingDeferred = false;
+// Each entry owns the last reference of its object.
+std::vector<tNUVDispatch*> DeferredReleases;
+
+// Releases the queued objects (and what they queue in turn); the first error any
+// of them raised is returned once all are gone.
+std::exception_ptr ReleaseDeferred() noexcept {
+  std::exception_ptr first;
+  ReleasingDeferred = true;
+  while (!DeferredReleases.empty()) {
+    tNUVDispatch* object = DeferredReleases.back();
+    DeferredReleases.pop_back();
+    try {
+      object->Release();
+    } catch (...) {
+      if (!first) first = std::current_exception();
+    }
+  }
+  ReleasingDeferred = false;
+  return first;
+}
+
 }  // namespace
 
 int32_t tNUVDispatch::AddRef() { return ++RefCount; }
 
 int32_t tNUVDispatch::Release() {
-  if (RefCount == 1) {
+  if (RefCount != 1) return --RefCount;
+  return ReleaseLast();
+}
+
+// Out of line, so the common release above stays a decrement.
+int32_t tNUVDispatch::ReleaseLast() {
+  if (DestructionDepth >= DestructionDepthLimit) {
+    DeferredReleases.push_back(this);
+    return 0;
+  }
+  // The release of the last reference: BeforeDestruction, then destruction unless
+  // a new reference was taken meanwhile.
+  auto releaseLast = [this]() -> int32_t {
     if (!BeforeDestructionCalled) {
       BeforeDestructionCalled = true;
       NUVSetTrackedObjectFlags(this, NUVTrackedObjectDestroying, NUVTrackedObjectDestroying);
@@ -41,8 +84,22 @@ int32_t tNUVDispatch::Release() {
       delete this;
       return 0;
     }
+    return --RefCount;
+  };
+  ++DestructionDepth;
+  int32_t remaining = 0;
+  try {
+    remaining = releaseLast();
+  } catch (...) {
+    --DestructionDepth;
+    if (DestructionDepth == 0 && !ReleasingDeferred) ReleaseDeferred();   // the first error wins
+    throw;
   }
-  return --RefCount;
+  --DestructionDepth;
+  if (DestructionDepth == 0 && !ReleasingDeferred) {
+    if (std::exception_ptr error = ReleaseDeferred()) std::rethrow_exception(error);
+  }
+  return remaining;
 }
 
 int32_t tNUVDispatch::CallMember(uint32_t, const char16_t* memberName, uint32_t*, tNUVVariant*, int32_t,

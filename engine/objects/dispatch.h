@@ -87,6 +87,9 @@ public:
   int32_t GetRefCount() const { return RefCount; }
 
 protected:
+  // The release of the last reference (see Release).
+  [[gnu::noinline]] int32_t ReleaseLast();
+
   bool BeforeDestructionCalled = false;
   int32_t RefCount = 1;
 };

@@ -2,7 +2,9 @@
 // replacing and splitting.
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
+#include <string_view>
 
 #include "engine/objects/regexp_class.h"
 #include "engine/services/errors.h"
@@ -17,6 +19,69 @@ tNUVString Piece(const tNUVString& text, int32_t begin, int32_t end) {
 
 tNUVString GroupText(const tNUVString& text, const tNUVRegExpMatch::tSpan& span) {
   return span.Matched() ? Piece(text, span.Begin, span.End) : tNUVString();
+}
+
+// The expression library reads past the end of a pattern that ends inside a
+// character class ("[a\\", "[a-"), before it reports the unmatched "[". Such a
+// pattern never reaches it: this finds one. Quoted text (\Q...\E), comments
+// ("(?#...)", and "#" to the line's end once a flag group has turned on "x") and
+// "[:name:]" inside a class are read as the library reads them.
+bool EndsInsideCharacterClass(const char16_t* text, int32_t length) {
+  auto find = [&](int32_t from, std::u16string_view what) {
+    std::u16string_view view(text, static_cast<size_t>(length));
+    size_t found = view.find(what, static_cast<size_t>(from));
+    return found == std::u16string_view::npos ? -1 : static_cast<int32_t>(found);
+  };
+  bool extended = false;
+  int32_t i = 0;
+  while (i < length) {
+    char16_t unit = text[i];
+    if (unit == u'\\') {
+      if (i + 1 < length && text[i + 1] == u'Q') {
+        int32_t end = find(i + 2, u"\\E");
+        if (end < 0) return false;
+        i = end + 2;
+      } else {
+        i += 2;
+      }
+    } else if (unit == u'(' && i + 1 < length && text[i + 1] == u'?') {
+      if (i + 2 < length && text[i + 2] == u'#') {
+        int32_t end = find(i + 3, u")");
+        if (end < 0) return false;
+        i = end + 1;
+        continue;
+      }
+      bool on = true;
+      for (i += 2; i < length && (std::isalpha(text[i] < 0x80 ? text[i] : 0) || text[i] == u'-'); ++i) {
+        if (text[i] == u'-') on = false;
+        else if (text[i] == u'x') extended = on;
+      }
+    } else if (unit == u'#' && extended) {
+      while (i < length && text[i] != u'\n') ++i;
+    } else if (unit == u'[') {
+      int32_t j = i + 1;
+      if (j < length && text[j] == u'^') ++j;
+      if (j < length && text[j] == u']') ++j;
+      for (;;) {
+        if (j >= length) return true;
+        if (text[j] == u']') break;
+        if (text[j] == u'\\') {
+          j += 2;
+        } else if (text[j] == u'[' && j + 1 < length &&
+                   (text[j + 1] == u':' || text[j + 1] == u'=' || text[j + 1] == u'.')) {
+          char16_t close[] = {text[j + 1], u']', 0};
+          int32_t end = find(j + 2, close);
+          j = end < 0 ? j + 1 : end + 2;
+        } else {
+          ++j;
+        }
+      }
+      i = j + 1;
+    } else {
+      ++i;
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -52,6 +117,10 @@ void tNUVNI_RegExp::Invalidate() { Matches.Clear(); }
 void tNUVNI_RegExp::Compile(const tNUVString& pattern, uint32_t flags) {
   Flags = flags;
   const tNUVString text = pattern.IsEmpty() ? tNUVString(u"(?:)") : pattern;
+  if (EndsInsideCharacterClass(text.c_str(), text.GetLen())) {
+    NUVThrowError(tNUVString(u"Unmatched [ or [^ in character class declaration.  The error occurred while parsing "
+                             u"the regular expression: '") + text + tNUVString(u">>>HERE>>>'."));
+  }
   Matcher.Compile(text.c_str(), text.GetLen(), (flags & IgnoreCaseFlag) != 0);
 }
 
