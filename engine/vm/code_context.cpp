@@ -12,12 +12,14 @@ namespace {
 
 // Constants searched for a duplicate, newest first.
 constexpr int32_t ConstantWindow = 20;
-// Growth step of the code area, the data area and the position table.
+// Least growth of the code area, the data area and the position table. Large
+// areas grow by half their size, so compiling a long expression stays linear.
 constexpr size_t GrowthStep = 256;
 
 template <typename tElement>
 void ReserveStep(std::vector<tElement>& vector) {
-  if (vector.size() == vector.capacity()) vector.reserve(vector.capacity() + GrowthStep);
+  if (vector.size() == vector.capacity())
+    vector.reserve(vector.capacity() + std::max(GrowthStep, vector.capacity() / 2));
 }
 
 }  // namespace
