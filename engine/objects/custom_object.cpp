@@ -164,6 +164,14 @@ tNUVCustomObject::tSymbolData* tNUVCustomObject::SearchBucket(const char16_t* na
   return nullptr;
 }
 
+int32_t tNUVCustomObject::RecordDepth(const tSymbolData* record) const {
+  int32_t depth = 0;
+  for (const tSymbolData* at = &Symbols[record->Hash & HashMask]; at; at = at->Next, ++depth) {
+    if (at == record) return depth;
+  }
+  return -1;
+}
+
 tNUVCustomObject::tSymbolData* tNUVCustomObject::FindMember(const char16_t* name, uint32_t* hint) {
   if (!name) return nullptr;
   if (hint && *hint) {
@@ -216,6 +224,7 @@ tNUVCustomObject::tSymbolData* tNUVCustomObject::AddHashedMember(const char16_t*
   symbol->Hash = hash;
   symbol->SymFlags = (symbol->SymFlags & ~(NUVSymbolHidden | NUVSymbolStatic)) | NUVSymbolUsing;
   ++Count;
+  NewLayoutStamp();
   return symbol;
 }
 
@@ -235,6 +244,7 @@ bool tNUVCustomObject::RemoveMember(const char16_t* name) {
   tSymbolData& bucket = Symbols[hash & HashMask];
   if ((bucket.SymFlags & NUVSymbolUsing) && bucket.Hash == hash && SameName(bucket.Name, name)) {
     --Count;
+    NewLayoutStamp();
     ClearSymbol(bucket);
     return true;
   }
@@ -243,6 +253,7 @@ bool tNUVCustomObject::RemoveMember(const char16_t* name) {
     if ((symbol->SymFlags & NUVSymbolUsing) && symbol->Hash == hash && SameName(symbol->Name, name)) {
       (previous ? previous->Next : bucket.Next) = symbol->Next;
       --Count;
+      NewLayoutStamp();
       BeforeRemove(symbol->Value);
       tNUVVariant old(std::move(symbol->Value));
       ReleaseStringBody(symbol->Name);
@@ -273,6 +284,7 @@ void tNUVCustomObject::RebuildHashIfNeeded() {
 // Records move to the new table with their names, values and flags; nothing is
 // released, so no reference count changes.
 void tNUVCustomObject::Rehash(int32_t newHashSize) {
+  NewLayoutStamp();
   auto* fresh = new tSymbolData[newHashSize];
   uint32_t freshMask = static_cast<uint32_t>(newHashSize - 1);
   auto insert = [&](tSymbolData& source) {
@@ -309,6 +321,7 @@ void tNUVCustomObject::Rehash(int32_t newHashSize) {
 }
 
 void tNUVCustomObject::ClearMembers() {
+  NewLayoutStamp();
   tReferenceCollector collected;
   for (int32_t i = 0; i < HashSize; ++i) {
     for (tSymbolData* symbol = &Symbols[i]; symbol; symbol = symbol->Next) {
@@ -728,6 +741,7 @@ int32_t tNUVCustomObject::ClassInfo(int32_t kind, int32_t index, tNUVVariant* va
     default:
       MissingName = value->AsString();
       CallMissing = !MissingName.IsEmpty();
+      NewLayoutStamp();
       return NUVResultOk;
   }
 }
@@ -741,6 +755,7 @@ void tNUVCustomObject::FinalizeOnce() {
     if (!IsInvalidated) {
       Finalize();
       IsInvalidated = true;
+      NewLayoutStamp();
     }
   } catch (...) {
     IsInvalidating = false;

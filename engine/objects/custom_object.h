@@ -69,6 +69,11 @@ public:
 
   int32_t GetCount() const { return Count; }
   int32_t GetHashSize() const { return HashSize; }
+  // Changes whenever a record may have appeared, gone or moved, and when the
+  // object is invalidated or gets a missing-member handler; never the same for two
+  // objects or two layouts. A lookup remembered under a stamp holds while the
+  // object's stamp is unchanged.
+  uint64_t GetLayoutStamp() const { return LayoutStamp; }
   bool GetIsInvalidated() const { return IsInvalidated; }
 
   static constexpr uint32_t NUVSymbolUsing = 0x1;
@@ -92,10 +97,25 @@ public:
     return FindMember(name, hint);
   }
   bool HasMissingHandler() const { return CallMissing; }
+  // Where a record of this table sits in its bucket: 0 for the bucket's own
+  // record, n for the n-th one chained after it (-1: not in this table).
+  int32_t RecordDepth(const tSymbolData* record) const;
+  // The record in use under exactly this name body at that depth of the bucket
+  // for hash, or null. A table has one record per name, so a record found so is
+  // the member whatever else changed.
+  tSymbolData* RecordAt(uint32_t hash, int32_t depth, const tNUVVariantString* name) const {
+    tSymbolData* record = &Symbols[hash & HashMask];
+    for (; depth > 0 && record; --depth) record = record->Next;
+    return record && record->Name == name && (record->SymFlags & NUVSymbolUsing) ? record : nullptr;
+  }
   // The last steps of SetMember and ApplyOperation on a member found to hold a
   // plain (non-object) value, for the interpreter's direct access.
   void StoreFoundMember(tSymbolData& symbol, uint32_t flags, const tNUVVariant& value) {
     SetSymbolFlags(symbol, flags);
+    if (symbol.Value.IsPlain() && value.IsPlain()) {
+      symbol.Value = value;   // no reference changes hands, no finalizer can run
+      return;
+    }
     StoreValue(symbol, value);
   }
   static void ApplyToPlainValue(tNUVVariant& member, uint32_t operation, const tNUVVariant* operand,
@@ -134,6 +154,8 @@ protected:
                       ((flags & NUVStaticMember) ? NUVSymbolStatic : 0u);
   }
 
+  void NewLayoutStamp() { LayoutStamp = ++LastLayoutStamp; }
+
   int32_t Count = 0;
   int32_t HashSize = 0;
   uint32_t HashMask = 0;
@@ -156,6 +178,9 @@ protected:
   std::vector<tNUVString> ClassNames;
 
 private:
+  static inline uint64_t LastLayoutStamp = 0;
+  uint64_t LayoutStamp = ++LastLayoutStamp;
+
   void RebuildHashIfNeeded();
   void Rehash(int32_t newHashSize);
   // promote: move a record found deep in its chain to the chain's head.

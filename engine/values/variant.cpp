@@ -60,6 +60,10 @@ tNUVVariant::tNUVVariant(iNUVDispatch2* object, iNUVDispatch2* objThis) {
 
 void tNUVVariant::CopyFrom(const tNUVVariant& other) {
   static_cast<tNUVVariant_S&>(*this) = other;
+  AddRefContent();
+}
+
+void tNUVVariant::AddRefContent() {
   switch (vt) {
     case tvtObject:
       if (Object.Object) Object.Object->AddRef();
@@ -102,7 +106,7 @@ void tNUVVariant::ReleaseContentNoThrow() noexcept {
 
 // The new value is referenced before the old one is released, so assigning a
 // variant to itself is safe; a finalizer's exception from the release passes on.
-tNUVVariant& tNUVVariant::operator=(const tNUVVariant& other) {
+tNUVVariant& tNUVVariant::AssignContent(const tNUVVariant& other) {
   tNUVVariant_S old = *this;
   CopyFrom(other);
   ReleaseRecord(old);

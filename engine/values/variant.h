@@ -85,7 +85,10 @@ class tNUVVariant : public tNUVVariant_S {
 public:
   // Construction --------------------------------------------------------------
   tNUVVariant() { Object.Object = Object.ObjThis = nullptr; vt = tvtVoid; }
-  tNUVVariant(const tNUVVariant& other) { CopyFrom(other); }
+  tNUVVariant(const tNUVVariant& other) {
+    static_cast<tNUVVariant_S&>(*this) = other;
+    if (!IsPlain()) AddRefContent();
+  }
   tNUVVariant(tNUVVariant&& other) noexcept {
     static_cast<tNUVVariant_S&>(*this) = other;
     other.vt = tvtVoid;
@@ -128,7 +131,14 @@ public:
   ~tNUVVariant() { if (!IsPlain()) ReleaseContentNoThrow(); }
 
   // Assignment ------------------------------------------------------------------
-  tNUVVariant& operator=(const tNUVVariant& other);
+  // Numbers and void over numbers and void copy without a call.
+  tNUVVariant& operator=(const tNUVVariant& other) {
+    if (IsPlain() && other.IsPlain()) {
+      static_cast<tNUVVariant_S&>(*this) = other;
+      return *this;
+    }
+    return AssignContent(other);
+  }
   tNUVVariant& operator=(tNUVVariant&& other);
   tNUVVariant& operator=(const tNUVVariantClosure_S& closure);
   tNUVVariant& operator=(iNUVDispatch2* object);
@@ -214,10 +224,15 @@ public:
   tNUVString ReadableText(int32_t limit) const;
   tNUVString TypedLiteralText() const;
 
-private:
+  // Void or a number: copies and releases touch no reference.
   bool IsPlain() const { return vt == tvtVoid || vt == tvtInteger || vt == tvtReal; }
+
+private:
   void ZeroValue() { Object.Object = Object.ObjThis = nullptr; }
   void CopyFrom(const tNUVVariant& other);
+  // The references a copied record needs (for object, string and octet values).
+  void AddRefContent();
+  tNUVVariant& AssignContent(const tNUVVariant& other);
   void ReleaseContent();
   void ReleaseContentNoThrow() noexcept;
 };

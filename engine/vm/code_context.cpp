@@ -66,6 +66,8 @@ tNUVInterCodeContext::tNUVInterCodeContext(tNUVInterCodeContext* parent, const t
   }
 }
 
+void tNUVInterCodeContext::GrowMemberCaches(size_t index) { MemberCaches.resize(std::max(Data.size(), index + 1)); }
+
 tNUVInterCodeContext::~tNUVInterCodeContext() {
   for (tNUVExprNode* node : Nodes) delete node;
   Nodes.clear();

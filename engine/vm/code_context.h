@@ -119,6 +119,18 @@ struct tNonLocalFunctionDecl {
 // parameter values and initialisers, whose expression code lives elsewhere).
 using tNUVValueGenerator = std::function<int32_t(tNUVInterCodeContext& context)>;
 
+// Where a named member operation last found its member: in the object looked in
+// first (a register's object, or the this of a frame's proxy) when SecondStamp is
+// 0, else in the proxy's global object. Valid while both stamps still match.
+// Depth is the record's place in its bucket, where objects of one class keep
+// the same member: another object looked in first is tried there.
+struct tNUVMemberCacheEntry {
+  uint64_t FirstStamp = 0;
+  uint64_t SecondStamp = 0;
+  tNUVCustomObject::tSymbolData* Symbol = nullptr;
+  int32_t Depth = -1;
+};
+
 class tNUVInterCodeContext : public tNUVCustomObject {
 public:
   // Registers the context with the owner and, unless it is the top level, takes a
@@ -267,6 +279,12 @@ public:
 
   // Run-time fields ------------------------------------------------------------------------
   const std::vector<tNUVVariant>& GetData() const { return Data; }
+  // The interpreter's remembered lookup for the member name at a data-area offset.
+  tNUVMemberCacheEntry& MemberCache(int32_t dataOffset) {
+    size_t index = static_cast<size_t>(dataOffset) / sizeof(tNUVVariant);
+    if (index >= MemberCaches.size()) [[unlikely]] GrowMemberCaches(index);
+    return MemberCaches[index];
+  }
   int32_t GetLocalSlotCount() const { return LocalSlotCount; }
   int32_t GetFrameRegisterCount() const { return TempHighWater; }
   int32_t GetArgCount() const { return ArgCount; }
@@ -337,6 +355,8 @@ private:
 
   std::vector<int32_t> Code;
   std::vector<tNUVVariant> Data;   // the constants, and after commit the data area
+  std::vector<tNUVMemberCacheEntry> MemberCaches;   // one per data entry, made on first use
+  void GrowMemberCaches(size_t index);
   tNUVSourcePositionTable Positions;
   int32_t LastPosition = -1;
 

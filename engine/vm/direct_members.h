@@ -12,6 +12,7 @@
 
 #include "engine/objects/custom_object.h"
 #include "engine/objects/dispatch.h"
+#include "engine/vm/code_context.h"
 #include "engine/vm/object_proxy.h"
 
 namespace NUV::InterpreterDetail {
@@ -39,28 +40,74 @@ inline tDirectLookUp LookUpOwnMember(tNUVCustomObject* owner, const char16_t* na
   return tDirectLookUp::Found;
 }
 
-inline tDirectLookUp LookUpScriptMember(iNUVDispatch2* object, const char16_t* name, uint32_t* hint, bool forGet,
-                                        iNUVDispatch2* objThis, tDirectMember& found) {
-  if (object->Reserved2() != NUVEngineKindScriptObject) return tDirectLookUp::Undecided;
-  return LookUpOwnMember(static_cast<tNUVCustomObject*>(object), name, hint, forGet, objThis, found);
+// What a member cache answers for an object of kind (a script object or a frame
+// proxy): the owner and record, or Owner null when only a lookup can tell.
+struct tCachedMember {
+  tNUVCustomObject* Owner = nullptr;
+  tNUVCustomObject::tSymbolData* Symbol = nullptr;
+  iNUVDispatch2* Object = nullptr;   // Owner as the object interface
+};
+[[gnu::always_inline]] inline tCachedMember ProbeMemberCache(iNUVDispatch2* object, int32_t kind,
+                                                             const tNUVVariantString* name,
+                                                             const tNUVMemberCacheEntry& cache) {
+  iNUVDispatch2* first = object;
+  iNUVDispatch2* second = nullptr;
+  if (kind == NUVEngineKindProxy) {
+    auto* proxy = static_cast<tNUVObjectProxy*>(object);
+    first = proxy->GetFirst();
+    second = proxy->GetSecond();
+    if (!first || first->Reserved2() != NUVEngineKindScriptObject) return {};
+  }
+  auto* firstOwner = static_cast<tNUVCustomObject*>(first);
+  if (firstOwner->GetLayoutStamp() == cache.FirstStamp) {
+    if (cache.SecondStamp == 0) return {firstOwner, cache.Symbol, first};
+    if (second && second != first && second->Reserved2() == NUVEngineKindScriptObject &&
+        static_cast<tNUVCustomObject*>(second)->GetLayoutStamp() == cache.SecondStamp)
+      return {static_cast<tNUVCustomObject*>(second), cache.Symbol, second};
+    return {};
+  }
+  // Another object (of the same class, most likely): the member where the
+  // cached one sat. Found there, it is what the lookup in first would find.
+  if (cache.Depth >= 0 && name && name->Hint) {
+    if (tNUVCustomObject::tSymbolData* record = firstOwner->RecordAt(name->Hint, cache.Depth, name))
+      return {firstOwner, record, first};
+  }
+  return {};
 }
 
-// The same for whatever a register holds: a proxy is looked through as it relays
-// (this first, then the global object when this lacks the member).
-[[gnu::always_inline]] inline tDirectLookUp LookUpDirectMember(iNUVDispatch2* object, const char16_t* name,
-                                                               uint32_t* hint, bool forGet, iNUVDispatch2* objThis,
+// The lookup itself (out of line), remembered in cache when it finds the member.
+tDirectLookUp LookUpAndRemember(iNUVDispatch2* object, int32_t kind, const char16_t* name, uint32_t* hint,
+                                bool forGet, iNUVDispatch2* objThis, tNUVMemberCacheEntry& cache,
+                                tDirectMember& found);
+
+// The same lookup for whatever a register holds: a proxy is looked through as it
+// relays (this first, then the global object when this lacks the member). Where
+// the member was found is remembered in cache.
+[[gnu::always_inline]] inline tDirectLookUp LookUpCachedMember(iNUVDispatch2* object, const char16_t* name,
+                                                               tNUVVariantString* body, uint32_t* hint, bool forGet,
+                                                               iNUVDispatch2* objThis, tNUVMemberCacheEntry& cache,
                                                                tDirectMember& found) {
   const int32_t kind = object->Reserved2();
-  if (kind == NUVEngineKindScriptObject)
-    return LookUpOwnMember(static_cast<tNUVCustomObject*>(object), name, hint, forGet, objThis, found);
-  if (kind != NUVEngineKindProxy) return tDirectLookUp::Undecided;
-  auto* proxy = static_cast<tNUVObjectProxy*>(object);
-  iNUVDispatch2* first = proxy->GetFirst();
-  iNUVDispatch2* second = proxy->GetSecond();
-  if (!first) return tDirectLookUp::Undecided;
-  tDirectLookUp answer = LookUpScriptMember(first, name, hint, forGet, objThis ? objThis : first, found);
-  if (answer != tDirectLookUp::NoMember || !second || second == first) return answer;
-  return LookUpScriptMember(second, name, hint, forGet, objThis ? objThis : second, found);
+  if (kind != NUVEngineKindScriptObject && kind != NUVEngineKindProxy) return tDirectLookUp::Undecided;
+  tCachedMember hit = ProbeMemberCache(object, kind, body, cache);
+  if (hit.Owner) {
+    found = {hit.Owner, hit.Symbol, objThis ? objThis : hit.Object};
+    return tDirectLookUp::Found;
+  }
+  return LookUpAndRemember(object, kind, name, hint, forGet, objThis, cache, found);
+}
+
+// For the loop's inline paths: a member of plain value the cache answers for,
+// for the object a register holds. False when the out-of-line operation must
+// run, which also fills the cache.
+[[gnu::always_inline]] inline bool FindCachedPlainMember(const tNUVVariant& receiver, const tNUVVariant& name,
+                                                         const tNUVMemberCacheEntry& cache, tCachedMember& hit) {
+  if (receiver.vt != tvtObject || !receiver.Object.Object || name.vt != tvtString) return false;
+  iNUVDispatch2* object = receiver.Object.Object;
+  const int32_t kind = object->Reserved2();
+  if (kind != NUVEngineKindScriptObject && kind != NUVEngineKindProxy) return false;
+  hit = ProbeMemberCache(object, kind, name.String, cache);
+  return hit.Owner && hit.Symbol->Value.vt != tvtObject;
 }
 
 // Whether a value read from a member is the value itself: objects may be

@@ -28,6 +28,7 @@
 #include "engine/services/interrupt.h"
 #include "engine/services/messages.h"
 #include "engine/vm/code_context.h"
+#include "engine/vm/direct_members.h"
 #include "engine/vm/instructions.h"
 #include "engine/vm/object_proxy.h"
 #include "engine/vm/primitive_operations.h"
@@ -124,6 +125,54 @@ inline int64_t WrappingMultiply(int64_t left, int64_t right) {
   return static_cast<int64_t>(static_cast<uint64_t>(left) * static_cast<uint64_t>(right));
 }
 
+// Numbers: an int or a real. Mixed operands combine as reals, as the general
+// operators combine them.
+static_assert(tvtReal == tvtInteger + 1 && (tvtInteger & 1) == 0);
+inline bool IsNumber(const tNUVVariant& value) { return (value.vt & ~1) == tvtInteger; }
+inline double RealOf(const tNUVVariant& value) {
+  return value.vt == tvtReal ? value.Real : static_cast<double>(value.Integer);
+}
+
+// The arithmetic of operation on two numbers, into target: false (nothing done)
+// for other operations or operands. operand is null for increment and decrement.
+[[gnu::always_inline]] inline bool ApplyToNumber(uint32_t operation, tNUVVariant& target,
+                                                 const tNUVVariant* operand) {
+  if (!IsNumber(target)) return false;
+  if (operation == NUVOpIncrement || operation == NUVOpDecrement) {
+    const int64_t step = operation == NUVOpIncrement ? 1 : -1;
+    if (target.vt == tvtInteger) {
+      target.Integer = WrappingAdd(target.Integer, step);
+    } else {
+      target.Real += static_cast<double>(step);
+    }
+    return true;
+  }
+  if (!operand || !IsNumber(*operand)) return false;
+  const bool integers = target.vt == tvtInteger && operand->vt == tvtInteger;
+  switch (operation) {
+    case NUVOpAdd:
+      if (integers) target.Integer = WrappingAdd(target.Integer, operand->Integer);
+      else target.Real = RealOf(target) + RealOf(*operand);
+      break;
+    case NUVOpSubtract:
+      if (integers) target.Integer = WrappingSubtract(target.Integer, operand->Integer);
+      else target.Real = RealOf(target) - RealOf(*operand);
+      break;
+    case NUVOpMultiply:
+      if (integers) target.Integer = WrappingMultiply(target.Integer, operand->Integer);
+      else target.Real = RealOf(target) * RealOf(*operand);
+      break;
+    case NUVOpDivide:
+      target.Real = RealOf(target) / RealOf(*operand);
+      target.vt = tvtReal;
+      return true;
+    default:
+      return false;
+  }
+  if (!integers) target.vt = tvtReal;
+  return true;
+}
+
 // Empties a slot that holds an object without owning references before the
 // frame's clearing would release it; declared after the frame, it runs first.
 struct tBorrowedSlot {
@@ -200,6 +249,21 @@ void NUVRunAsFunction(tNUVInterCodeContext* context, iNUVDispatch2* thisObject, 
 
 namespace {
 
+// A read-modify-write of a named member: numbers in a member the cache answers
+// for are combined right here, everything else out of line.
+[[gnu::always_inline]] inline void ApplyToNamedMemberFast(const tActivation& activation, const int32_t* ip,
+                                                          uint32_t operation, const tNUVVariant* operand) {
+  tCachedMember hit;
+  const tNUVVariant& name = *reinterpret_cast<const tNUVVariant*>(
+      reinterpret_cast<const char*>(activation.Context->GetData().data()) + ip[3]);
+  if (FindCachedPlainMember(Register(activation, ip[2]), name, activation.Context->MemberCache(ip[3]), hit) &&
+      ApplyToNumber(operation, hit.Symbol->Value, operand)) {
+    if (ip[1] != 0) Register(activation, ip[1]) = hit.Symbol->Value;
+    return;
+  }
+  ApplyToNamedMember(activation, ip, operation, operand);
+}
+
 // Stands in for tNUVTracedLoop in the loop that runs while calls are not traced.
 struct tUntracedLoop {
   constexpr tUntracedLoop(const int32_t*, const int32_t* const*) {}
@@ -240,7 +304,7 @@ int32_t InterpreterDetail::RunLoop(const tActivation& activation, int32_t startI
   } while (0)
 // The member forms of an arithmetic family: operand a is the last operand word.
 #define NUV_MEMBER_FORMS(NAME, operation)                                          \
-  NUV_VM_LABEL(NAME##PD) : ApplyToNamedMember(activation, ip, operation, &NUV_R(ip[4]));   \
+  NUV_VM_LABEL(NAME##PD) : ApplyToNamedMemberFast(activation, ip, operation, &NUV_R(ip[4]));   \
   NUV_NEXT(5);                                                                     \
   NUV_VM_LABEL(NAME##PI) : ApplyToIndexedMember(activation, ip, operation, &NUV_R(ip[4])); \
   NUV_NEXT(5);                                                                     \
@@ -347,7 +411,7 @@ int32_t InterpreterDetail::RunLoop(const tActivation& activation, int32_t startI
     NUV_NEXT(2);
   }
   NUV_VM_LABEL(INCPD):
-    ApplyToNamedMember(activation, ip, NUVOpIncrement, nullptr);
+    ApplyToNamedMemberFast(activation, ip, NUVOpIncrement, nullptr);
     NUV_NEXT(4);
   NUV_VM_LABEL(INCPI):
     ApplyToIndexedMember(activation, ip, NUVOpIncrement, nullptr);
@@ -365,7 +429,7 @@ int32_t InterpreterDetail::RunLoop(const tActivation& activation, int32_t startI
     NUV_NEXT(2);
   }
   NUV_VM_LABEL(DECPD):
-    ApplyToNamedMember(activation, ip, NUVOpDecrement, nullptr);
+    ApplyToNamedMemberFast(activation, ip, NUVOpDecrement, nullptr);
     NUV_NEXT(4);
   NUV_VM_LABEL(DECPI):
     ApplyToIndexedMember(activation, ip, NUVOpDecrement, nullptr);
@@ -419,6 +483,7 @@ int32_t InterpreterDetail::RunLoop(const tActivation& activation, int32_t startI
       left.Integer = WrappingAdd(left.Integer, right.Integer);
     } else if (left.vt == tvtReal && right.vt == tvtReal) {
       left.Real += right.Real;
+    } else if (ApplyToNumber(NUVOpAdd, left, &right)) {
     } else {
       left.AddAssign(right);
     }
@@ -432,6 +497,7 @@ int32_t InterpreterDetail::RunLoop(const tActivation& activation, int32_t startI
       left.Integer = WrappingSubtract(left.Integer, right.Integer);
     } else if (left.vt == tvtReal && right.vt == tvtReal) {
       left.Real -= right.Real;
+    } else if (ApplyToNumber(NUVOpSubtract, left, &right)) {
     } else {
       left.SubtractAssign(right);
     }
@@ -439,7 +505,10 @@ int32_t InterpreterDetail::RunLoop(const tActivation& activation, int32_t startI
   }
     NUV_MEMBER_FORMS(SUB, NUVOpSubtract)
     NUV_GENERAL_BINARY(MOD, NUVOpModulo, ModuloAssign)
-    NUV_GENERAL_BINARY(DIV, NUVOpDivide, DivideAssign)
+  NUV_VM_LABEL(DIV):
+    if (!ApplyToNumber(NUVOpDivide, NUV_R(ip[1]), &NUV_R(ip[2]))) NUV_R(ip[1]).DivideAssign(NUV_R(ip[2]));
+    NUV_NEXT(3);
+    NUV_MEMBER_FORMS(DIV, NUVOpDivide)
     NUV_GENERAL_BINARY(IDIV, NUVOpIntegerDivide, IntegerDivideAssign)
   NUV_VM_LABEL(MUL): {
     tNUVVariant& left = NUV_R(ip[1]);
@@ -448,6 +517,7 @@ int32_t InterpreterDetail::RunLoop(const tActivation& activation, int32_t startI
       left.Integer = WrappingMultiply(left.Integer, right.Integer);
     } else if (left.vt == tvtReal && right.vt == tvtReal) {
       left.Real *= right.Real;
+    } else if (ApplyToNumber(NUVOpMultiply, left, &right)) {
     } else {
       left.MultiplyAssign(right);
     }
@@ -524,12 +594,24 @@ int32_t InterpreterDetail::RunLoop(const tActivation& activation, int32_t startI
   NUV_VM_LABEL(NEW):
     ip = ExecuteCall(activation, ip);
     NUV_DISPATCH();
-  NUV_VM_LABEL(GPD):
-    GetNamedMember(activation, ip, 0);
+  NUV_VM_LABEL(GPD): {
+    tCachedMember hit;
+    if (FindCachedPlainMember(NUV_R(ip[2]), NUV_K(ip[3]), context->MemberCache(ip[3]), hit)) {
+      if (ip[1] != 0) NUV_R(ip[1]) = hit.Symbol->Value;
+    } else {
+      GetNamedMember(activation, ip, 0);
+    }
     NUV_NEXT(4);
-  NUV_VM_LABEL(SPD):
-    SetNamedMember(activation, ip, 0);
+  }
+  NUV_VM_LABEL(SPD): {
+    tCachedMember hit;
+    if (FindCachedPlainMember(NUV_R(ip[1]), NUV_K(ip[2]), context->MemberCache(ip[2]), hit)) {
+      hit.Owner->StoreFoundMember(*hit.Symbol, 0, NUV_R(ip[3]));
+    } else {
+      SetNamedMember(activation, ip, 0);
+    }
     NUV_NEXT(4);
+  }
   NUV_VM_LABEL(SPDE):
     SetNamedMember(activation, ip, NUVMemberEnsure);
     NUV_NEXT(4);

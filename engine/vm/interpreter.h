@@ -70,6 +70,11 @@ struct tActivation {
   iNUVDispatch2* Global;       // the engine's global object, or null
 };
 
+// The register an operand (a byte offset from register 0) addresses.
+inline tNUVVariant& Register(const tActivation& activation, int32_t operand) {
+  return *reinterpret_cast<tNUVVariant*>(reinterpret_cast<char*>(activation.Base) + operand);
+}
+
 // The execution loop: runs from startIp until ret or extry and returns the code
 // position after that instruction. A loop that runs a try region (tryRegion)
 // lets every exception pass to its entry instruction; any other loop turns

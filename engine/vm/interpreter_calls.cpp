@@ -33,10 +33,6 @@ namespace NUV::InterpreterDetail {
 
 namespace {
 
-inline tNUVVariant& Register(const tActivation& activation, int32_t operand) {
-  return *reinterpret_cast<tNUVVariant*>(reinterpret_cast<char*>(activation.Base) + operand);
-}
-
 inline iNUVDispatch2* CallThis(const tNUVVariant& value, const tActivation& activation) {
   if (value.Object.ObjThis) return value.Object.ObjThis;
   return activation.Self ? activation.Self : value.Object.Object;
@@ -171,10 +167,11 @@ private:
 // proxy) straight away, taking the steps of the general path (the object's
 // CallMember, the held value's call, the context's call) without their relays
 // and copies. False when the general path must run.
-bool CallScriptMember(iNUVDispatch2* object, const char16_t* name, uint32_t* hint, tNUVVariant* result,
-                      const tArgumentList& arguments, iNUVDispatch2* objThis) {
+bool CallScriptMember(iNUVDispatch2* object, const char16_t* name, tNUVVariantString* body, uint32_t* hint,
+                      tNUVMemberCacheEntry& cache, tNUVVariant* result, const tArgumentList& arguments,
+                      iNUVDispatch2* objThis) {
   tDirectMember found;
-  if (LookUpDirectMember(object, name, hint, false, objThis, found) != tDirectLookUp::Found) return false;
+  if (LookUpCachedMember(object, name, body, hint, false, objThis, cache, found) != tDirectLookUp::Found) return false;
   const tNUVVariant& member = found.Symbol->Value;
   if (member.vt != tvtObject || !member.Object.Object ||
       member.Object.Object->Reserved2() != NUVEngineKindCodeContext)
@@ -232,7 +229,9 @@ const int32_t* ExecuteCall(const tActivation& activation, const int32_t* ip) {
         iNUVDispatch2* object = RequireObject(target);
         iNUVDispatch2* callThis = CallThis(target, activation);
         uint32_t* hint = body ? &body->Hint : nullptr;
-        if (CallScriptMember(object, name, hint, result, arguments, callThis)) break;
+        if (CallScriptMember(object, name, body, hint, activation.Context->MemberCache(ip[3]), result, arguments,
+                             callThis))
+          break;
         code = object->CallMember(0, name, hint, result, arguments.GetCount(), arguments.GetList(), callThis);
       }
       if (code < 0) NUVThrowFromResultCode(code, name);

@@ -22,10 +22,6 @@ namespace NUV::InterpreterDetail {
 
 namespace {
 
-inline tNUVVariant& Register(const tActivation& activation, int32_t operand) {
-  return *reinterpret_cast<tNUVVariant*>(reinterpret_cast<char*>(activation.Base) + operand);
-}
-
 inline const tNUVVariant& Constant(const tActivation& activation, int32_t operand) {
   return *reinterpret_cast<const tNUVVariant*>(reinterpret_cast<const char*>(activation.Context->GetData().data()) +
                                                operand);
@@ -68,6 +64,37 @@ void ThrowForKey(int32_t code, const tNUVVariant& key) {
 
 }  // namespace
 
+tDirectLookUp LookUpAndRemember(iNUVDispatch2* object, int32_t kind, const char16_t* name, uint32_t* hint,
+                                bool forGet, iNUVDispatch2* objThis, tNUVMemberCacheEntry& cache,
+                                tDirectMember& found) {
+  auto remember = [&](tNUVCustomObject* first, tNUVCustomObject* second) {
+    cache.FirstStamp = first->GetLayoutStamp();
+    cache.SecondStamp = second ? second->GetLayoutStamp() : 0;
+    cache.Symbol = found.Symbol;
+    cache.Depth = second ? -1 : first->RecordDepth(found.Symbol);
+  };
+  if (kind == NUVEngineKindScriptObject) {
+    auto* owner = static_cast<tNUVCustomObject*>(object);
+    tDirectLookUp answer = LookUpOwnMember(owner, name, hint, forGet, objThis, found);
+    if (answer == tDirectLookUp::Found) remember(owner, nullptr);
+    return answer;
+  }
+  if (kind != NUVEngineKindProxy) return tDirectLookUp::Undecided;
+  auto* proxy = static_cast<tNUVObjectProxy*>(object);
+  iNUVDispatch2* first = proxy->GetFirst();
+  iNUVDispatch2* second = proxy->GetSecond();
+  if (!first || first->Reserved2() != NUVEngineKindScriptObject) return tDirectLookUp::Undecided;
+  auto* firstOwner = static_cast<tNUVCustomObject*>(first);
+  tDirectLookUp answer = LookUpOwnMember(firstOwner, name, hint, forGet, objThis ? objThis : first, found);
+  if (answer == tDirectLookUp::Found) remember(firstOwner, nullptr);
+  if (answer != tDirectLookUp::NoMember || !second || second == first) return answer;
+  if (second->Reserved2() != NUVEngineKindScriptObject) return tDirectLookUp::Undecided;
+  auto* secondOwner = static_cast<tNUVCustomObject*>(second);
+  answer = LookUpOwnMember(secondOwner, name, hint, forGet, objThis ? objThis : second, found);
+  if (answer == tDirectLookUp::Found) remember(firstOwner, secondOwner);
+  return answer;
+}
+
 iNUVDispatch2* RequireObject(const tNUVVariant& value) {
   if (value.vt != tvtObject) [[unlikely]] VariantDetail::ThrowConvertErrorToObject(value);
   if (!value.Object.Object) [[unlikely]] NUVThrowError(NUVNullAccess);
@@ -87,7 +114,8 @@ void GetNamedMember(const tActivation& activation, const int32_t* ip, uint32_t f
     iNUVDispatch2* objThis = CallThis(receiver, activation);
     tDirectMember found;
     if (!(flags & NUVMemberEnsure) &&
-        LookUpDirectMember(object, name.Text, name.Hint, true, objThis, found) == tDirectLookUp::Found &&
+        LookUpCachedMember(object, name.Text, name.Body, name.Hint, true, objThis, activation.Context->MemberCache(ip[3]),
+                           found) == tDirectLookUp::Found &&
         IsPlainMemberValue(found.Symbol->Value)) {
       if (ip[1] != 0) Register(activation, ip[1]) = found.Symbol->Value;
       return;
@@ -132,7 +160,8 @@ void SetNamedMember(const tActivation& activation, const int32_t* ip, uint32_t f
     iNUVDispatch2* callThis = CallThis(receiver, activation);
     tDirectMember found;
     if (!(flags & NUVMemberEnsure) &&
-        LookUpDirectMember(object, name.Text, name.Hint, false, callThis, found) == tDirectLookUp::Found &&
+        LookUpCachedMember(object, name.Text, name.Body, name.Hint, false, callThis, activation.Context->MemberCache(ip[2]),
+                           found) == tDirectLookUp::Found &&
         IsPlainMemberValue(found.Symbol->Value)) {
       found.Owner->StoreFoundMember(*found.Symbol, flags, value);
       return;
@@ -282,7 +311,8 @@ void ApplyToNamedMember(const tActivation& activation, const int32_t* ip, uint32
   tDirectMember found;
   if (requested >= NUVOpBitAnd && requested <= NUVOpDecrement &&
       (operand || requested == NUVOpIncrement || requested == NUVOpDecrement) &&
-      LookUpDirectMember(object, name.Text, name.Hint, false, objThis, found) == tDirectLookUp::Found &&
+      LookUpCachedMember(object, name.Text, name.Body, name.Hint, false, objThis, activation.Context->MemberCache(ip[3]),
+                         found) == tDirectLookUp::Found &&
       IsPlainMemberValue(found.Symbol->Value)) {
     tNUVCustomObject::ApplyToPlainValue(found.Symbol->Value, requested, operand, destination ? &value : nullptr);
     Deliver(activation, destination, value);
