@@ -172,12 +172,14 @@ int32_t tNUVCustomObject::RecordDepth(const tSymbolData* record) const {
   return -1;
 }
 
-tNUVCustomObject::tSymbolData* tNUVCustomObject::FindMember(const char16_t* name, uint32_t* hint) {
+tNUVCustomObject::tSymbolData* tNUVCustomObject::FindMember(const char16_t* name, uint32_t* hint,
+                                                         uint32_t* computedHash) {
   if (!name) return nullptr;
   if (hint && *hint) {
     if (tSymbolData* found = SearchBucket(name, *hint)) return found;
   }
   uint32_t hash = MemberHash(name);
+  if (computedHash) *computedHash = hash;
   if (hint) {
     if (*hint == hash) return nullptr;
     *hint = hash;
@@ -441,8 +443,13 @@ int32_t tNUVCustomObject::SetMemberCommon(uint32_t flags, const char16_t* name, 
     tNUVVariant offered = value ? *value : tNUVVariant();
     if (CallMissingHandler(true, name, offered)) return NUVResultOk;
   }
-  tSymbolData* symbol = FindMember(name, hint);
-  if (!symbol && (flags & NUVMemberEnsure)) symbol = AddMember(name, hint, body);
+  // A member that is not found had its hash computed from name by the search.
+  uint32_t hash = 0;
+  tSymbolData* symbol = FindMember(name, hint, &hash);
+  if (!symbol && (flags & NUVMemberEnsure)) {
+    if (!*name) NUVThrowError(NUVIDExpected);
+    symbol = AddHashedMember(name, hash, body);
+  }
   if (!symbol) return NUVResultMemberNotFound;
   SetSymbolFlags(*symbol, flags);
   if (!(flags & NUVIgnoreProperty) && symbol->Value.vt == tvtObject) {
@@ -565,6 +572,25 @@ int32_t tNUVCustomObject::GetMemberCount(int32_t* result, const char16_t*, uint3
 
 bool tNUVCustomObject::CopyMembersTo(tNUVCustomObject& target) {
   if (IsInvalidated || target.IsInvalidated) return false;
+  if (target.Count == 0 && !target.CallMissing && &target != this) {
+    // A fresh target has no old values to release, so no code runs while the
+    // members are stored and this table can be read as it stands.
+    auto store = [&](const tSymbolData& symbol) {
+      if (!(symbol.SymFlags & NUVSymbolUsing) || (symbol.SymFlags & NUVSymbolStatic)) return;
+      tSymbolData* record = target.AddHashedMember(symbol.Name->Text(), symbol.Hash, symbol.Name);
+      record->SymFlags = (record->SymFlags & ~(NUVSymbolHidden | NUVSymbolStatic)) | (symbol.SymFlags & NUVSymbolHidden);
+      if (symbol.Value.vt == tvtObject) {
+        target.StoreValue(*record, tNUVVariant(symbol.Value.Object.Object, &target));
+      } else {
+        target.StoreValue(*record, symbol.Value);
+      }
+    };
+    for (int32_t i = 0; i < HashSize; ++i) {
+      for (tSymbolData* symbol = Symbols[i].Next; symbol; symbol = symbol->Next) store(*symbol);
+      store(Symbols[i]);
+    }
+    return true;
+  }
   struct tCopied {
     tNUVString Name;
     uint32_t Hash;
@@ -765,7 +791,9 @@ void tNUVCustomObject::FinalizeOnce() {
 }
 
 void tNUVCustomObject::Finalize() {
-  if (CallFinalize) {
+  // Without a finalizer member (and no missing handler to make one up) the call
+  // would only answer member not found.
+  if (CallFinalize && (CallMissing || FindMember(FinalizeName.c_str(), FinalizeName.GetHint()))) {
     tNUVString name(FinalizeName);
     CallMember(0, name.c_str(), name.GetHint(), nullptr, 0, nullptr, this);
   }

@@ -133,7 +133,9 @@ protected:
   // finalizers of member objects see an empty table.
   void ClearMembers();
 
-  tSymbolData* FindMember(const char16_t* name, uint32_t* hint);
+  // computedHash, when given, receives the name's hash whenever the search
+  // computed it (always when the member is not found).
+  tSymbolData* FindMember(const char16_t* name, uint32_t* hint, uint32_t* computedHash = nullptr);
   tSymbolData* AddMember(const char16_t* name, uint32_t* hint, tNUVVariantString* body = nullptr);
   // AddMember for a name whose hash is known (taken from another table's record).
   tSymbolData* AddHashedMember(const char16_t* name, uint32_t hash, tNUVVariantString* body);

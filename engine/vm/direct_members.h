@@ -97,6 +97,19 @@ tDirectLookUp LookUpAndRemember(iNUVDispatch2* object, int32_t kind, const char1
   return LookUpAndRemember(object, kind, name, hint, forGet, objThis, cache, found);
 }
 
+// Whether a member's value reads and writes as itself, without the property
+// protocol. Only an object can be a property; script objects (instances,
+// dictionaries, the global object) and code contexts other than properties
+// answer a get or set of themselves with invalid type or invalid object, which
+// the general path takes to mean the value itself.
+inline bool IsPlainMemberValue(const tNUVVariant& value) {
+  if (value.vt != tvtObject || !value.Object.Object) return true;
+  const int32_t kind = value.Object.Object->Reserved2();
+  if (kind == NUVEngineKindScriptObject) return true;
+  return kind == NUVEngineKindCodeContext &&
+         static_cast<tNUVInterCodeContext*>(value.Object.Object)->GetKind() != ctProperty;
+}
+
 // For the loop's inline paths: a member of plain value the cache answers for,
 // for the object a register holds. False when the out-of-line operation must
 // run, which also fills the cache.
@@ -107,11 +120,7 @@ tDirectLookUp LookUpAndRemember(iNUVDispatch2* object, int32_t kind, const char1
   const int32_t kind = object->Reserved2();
   if (kind != NUVEngineKindScriptObject && kind != NUVEngineKindProxy) return false;
   hit = ProbeMemberCache(object, kind, name.String, cache);
-  return hit.Owner && hit.Symbol->Value.vt != tvtObject;
+  return hit.Owner && IsPlainMemberValue(hit.Symbol->Value);
 }
-
-// Whether a value read from a member is the value itself: objects may be
-// properties, whose getter the general path calls.
-inline bool IsPlainMemberValue(const tNUVVariant& value) { return value.vt != tvtObject; }
 
 }  // namespace NUV::InterpreterDetail
