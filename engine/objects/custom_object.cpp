@@ -322,12 +322,28 @@ void tNUVCustomObject::Rehash(int32_t newHashSize) {
   HashMask = freshMask;
 }
 
+// A method copied from a class: a function bound to this object whose function
+// is also held elsewhere (by its class), so dropping this reference is not the last.
+bool tNUVCustomObject::IsSharedMethodOfThis(const tNUVVariant& value) const {
+  iNUVDispatch2* function = value.Object.Object;
+  return value.Object.ObjThis == this && function && function->Reserved2() == NUVEngineKindCodeContext &&
+         static_cast<tNUVDispatch*>(static_cast<tNUVCustomObject*>(function))->GetRefCount() > 1;
+}
+
 void tNUVCustomObject::ClearMembers() {
   NewLayoutStamp();
   tReferenceCollector collected;
   for (int32_t i = 0; i < HashSize; ++i) {
     for (tSymbolData* symbol = &Symbols[i]; symbol; symbol = symbol->Next) {
       if (!(symbol->SymFlags & NUVSymbolUsing) || symbol->Value.vt != tvtObject) continue;
+      if (IsSharedMethodOfThis(symbol->Value)) {
+        // Its release is a decrement that runs nothing, and the value holds no
+        // reference to this object.
+        symbol->Value.Object.Object->Release();
+        symbol->Value.vt = tvtVoid;
+        symbol->Value.Object.Object = symbol->Value.Object.ObjThis = nullptr;
+        continue;
+      }
       BeforeRemove(symbol->Value);
       collected.Add(symbol->Value.Object.Object);
       collected.Add(symbol->Value.Object.ObjThis);

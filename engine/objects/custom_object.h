@@ -97,6 +97,15 @@ public:
     return FindMember(name, hint);
   }
   bool HasMissingHandler() const { return CallMissing; }
+  // The record a set with the member-ensure flag stores into: found, or added
+  // under body's text. Null (nothing done) when the general operation must run:
+  // invalidated, a missing-member handler, the empty name.
+  tSymbolData* FindOrAddMember(const char16_t* name, uint32_t* hint, tNUVVariantString* body) {
+    if (IsInvalidated || CallMissing || !*name) return nullptr;
+    uint32_t hash = 0;
+    tSymbolData* symbol = FindMember(name, hint, &hash);
+    return symbol ? symbol : AddHashedMember(name, hash, body);
+  }
   // Where a record of this table sits in its bucket: 0 for the bucket's own
   // record, n for the n-th one chained after it (-1: not in this table).
   int32_t RecordDepth(const tSymbolData* record) const;
@@ -188,6 +197,7 @@ private:
   // promote: move a record found deep in its chain to the chain's head.
   tSymbolData* SearchBucket(const char16_t* name, uint32_t hash, bool promote = true);
   void ClearSymbol(tSymbolData& symbol);
+  bool IsSharedMethodOfThis(const tNUVVariant& value) const;
   // SetMember and SetMemberByBody; body, when given, is shared by a new member.
   int32_t SetMemberCommon(uint32_t flags, const char16_t* name, uint32_t* hint, tNUVVariantString* body,
                           const tNUVVariant* value, iNUVDispatch2* objThis);

@@ -66,7 +66,11 @@ tNUVInterCodeContext::tNUVInterCodeContext(tNUVInterCodeContext* parent, const t
   }
 }
 
-void tNUVInterCodeContext::GrowMemberCaches(size_t index) { MemberCaches.resize(std::max(Data.size(), index + 1)); }
+void tNUVInterCodeContext::RenewMemberCaches() {
+  if (MemberCaches) RetiredMemberCaches.push_back(std::move(MemberCaches));
+  MemberCaches = std::make_unique<tNUVMemberCacheEntry[]>(Data.size());
+  MemberCacheCount = Data.size();
+}
 
 tNUVInterCodeContext::~tNUVInterCodeContext() {
   for (tNUVExprNode* node : Nodes) delete node;

@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <new>
 #include <stdexcept>
 #include <vector>
@@ -279,11 +280,12 @@ public:
 
   // Run-time fields ------------------------------------------------------------------------
   const std::vector<tNUVVariant>& GetData() const { return Data; }
-  // The interpreter's remembered lookup for the member name at a data-area offset.
-  tNUVMemberCacheEntry& MemberCache(int32_t dataOffset) {
-    size_t index = static_cast<size_t>(dataOffset) / sizeof(tNUVVariant);
-    if (index >= MemberCaches.size()) [[unlikely]] GrowMemberCaches(index);
-    return MemberCaches[index];
+  // The interpreter's remembered member lookups, one per data entry (so a name
+  // constant's is at its data index). The data area is fixed once the context
+  // runs, so the array stays where it is.
+  tNUVMemberCacheEntry* GetMemberCaches() {
+    if (MemberCacheCount != Data.size()) [[unlikely]] RenewMemberCaches();
+    return MemberCaches.get();
   }
   int32_t GetLocalSlotCount() const { return LocalSlotCount; }
   int32_t GetFrameRegisterCount() const { return TempHighWater; }
@@ -296,6 +298,9 @@ public:
   // getter and setter; new on a class builds an instance; member operations that
   // find nothing on a class go on to its super classes, the last named first.
   int32_t Reserved2() override { return NUVEngineKindCodeContext; }
+  // The function a class's own member of that name holds, when calling the member
+  // would simply run it; null otherwise.
+  tNUVInterCodeContext* OwnConstructor(const tNUVString& name);
   int32_t CallMember(uint32_t flags, const char16_t* memberName, uint32_t* hint, tNUVVariant* result,
                      int32_t argumentCount, tNUVVariant** arguments, iNUVDispatch2* objThis) override;
   int32_t GetMember(uint32_t flags, const char16_t* memberName, uint32_t* hint, tNUVVariant* result,
@@ -355,8 +360,13 @@ private:
 
   std::vector<int32_t> Code;
   std::vector<tNUVVariant> Data;   // the constants, and after commit the data area
-  std::vector<tNUVMemberCacheEntry> MemberCaches;   // one per data entry, made on first use
-  void GrowMemberCaches(size_t index);
+  // One per data entry, made on first run. Should the data area ever grow after
+  // that, a new array is made and the old one kept, as running activations may
+  // still use it.
+  std::unique_ptr<tNUVMemberCacheEntry[]> MemberCaches;
+  size_t MemberCacheCount = 0;
+  std::vector<std::unique_ptr<tNUVMemberCacheEntry[]>> RetiredMemberCaches;
+  void RenewMemberCaches();
   tNUVSourcePositionTable Positions;
   int32_t LastPosition = -1;
 

@@ -195,14 +195,34 @@ int32_t tNUVInterCodeContext::CreateInstance(uint32_t flags, const char16_t* mem
   iNUVDispatch2* created = NUVCreateCustomObject();
   try {
     NUVRunAsFunction(this, created, nullptr, 0, nullptr);
-    // A class without a constructor simply has none to call: the answer is ignored.
-    CallMember(0, constructorName.c_str(), constructorName.GetHint(), nullptr, argumentCount, arguments, created);
+    if (tNUVInterCodeContext* constructor = OwnConstructor(constructorName)) {
+      // What CallMember would come to, without its relays: the function held by
+      // the class's own member runs on the new object (or on the this it is bound to).
+      tNUVObjectHolder holdConstructor(constructor);
+      const tNUVVariant& member = FindMember(constructorName.c_str(), constructorName.GetHint())->Value;
+      iNUVDispatch2* callThis = member.Object.ObjThis ? member.Object.ObjThis : created;
+      NUVRunAsFunction(constructor, callThis, arguments, argumentCount, nullptr);
+    } else {
+      // A class without a constructor simply has none to call: the answer is ignored.
+      CallMember(0, constructorName.c_str(), constructorName.GetHint(), nullptr, argumentCount, arguments, created);
+    }
   } catch (...) {
     NUVReleaseNoThrow(created);
     throw;
   }
   *result = created;
   return NUVResultOk;
+}
+
+tNUVInterCodeContext* tNUVInterCodeContext::OwnConstructor(const tNUVString& name) {
+  if (IsInvalidated || CallMissing) return nullptr;
+  tSymbolData* symbol = FindMember(name.c_str(), name.GetHint());
+  if (!symbol) return nullptr;
+  const tNUVVariant& member = symbol->Value;
+  if (member.vt != tvtObject || !member.Object.Object || member.Object.Object->Reserved2() != NUVEngineKindCodeContext)
+    return nullptr;
+  auto* constructor = static_cast<tNUVInterCodeContext*>(member.Object.Object);
+  return constructor->RunsAsFunction() ? constructor : nullptr;
 }
 
 int32_t tNUVInterCodeContext::IsInstanceOf(uint32_t flags, const char16_t* memberName, uint32_t* hint,

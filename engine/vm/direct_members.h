@@ -13,9 +13,15 @@
 #include "engine/objects/custom_object.h"
 #include "engine/objects/dispatch.h"
 #include "engine/vm/code_context.h"
+#include "engine/vm/interpreter.h"
 #include "engine/vm/object_proxy.h"
 
 namespace NUV::InterpreterDetail {
+
+// The member cache of the name constant at a data-area offset.
+inline tNUVMemberCacheEntry& MemberCacheAt(const tActivation& activation, int32_t operand) {
+  return activation.MemberCaches[static_cast<size_t>(operand) / sizeof(tNUVVariant)];
+}
 
 // Found: the record is in Owner; NoMember: the object surely has no such member
 // (the general operation would answer member not found); Undecided: only the

@@ -243,7 +243,8 @@ void NUVRunAsFunction(tNUVInterCodeContext* context, iNUVDispatch2* thisObject, 
     FillCollapseParameter(base[-(collapseBase + reserved + 1)], collapseBase, arguments, argumentCount);
   }
 
-  const tActivation activation{context, base, arguments, argumentCount, result, thisObject, global};
+  const tActivation activation{context, base,       arguments,           argumentCount,
+                               result,  thisObject, global, context->GetMemberCaches()};
   RunCode(activation, startIp, false);
 }
 
@@ -256,7 +257,7 @@ namespace {
   tCachedMember hit;
   const tNUVVariant& name = *reinterpret_cast<const tNUVVariant*>(
       reinterpret_cast<const char*>(activation.Context->GetData().data()) + ip[3]);
-  if (FindCachedPlainMember(Register(activation, ip[2]), name, activation.Context->MemberCache(ip[3]), hit) &&
+  if (FindCachedPlainMember(Register(activation, ip[2]), name, MemberCacheAt(activation, ip[3]), hit) &&
       ApplyToNumber(operation, hit.Symbol->Value, operand)) {
     if (ip[1] != 0) Register(activation, ip[1]) = hit.Symbol->Value;
     return;
@@ -596,7 +597,7 @@ int32_t InterpreterDetail::RunLoop(const tActivation& activation, int32_t startI
     NUV_DISPATCH();
   NUV_VM_LABEL(GPD): {
     tCachedMember hit;
-    if (FindCachedPlainMember(NUV_R(ip[2]), NUV_K(ip[3]), context->MemberCache(ip[3]), hit)) {
+    if (FindCachedPlainMember(NUV_R(ip[2]), NUV_K(ip[3]), MemberCacheAt(activation, ip[3]), hit)) {
       if (ip[1] != 0) NUV_R(ip[1]) = hit.Symbol->Value;
     } else {
       GetNamedMember(activation, ip, 0);
@@ -605,7 +606,7 @@ int32_t InterpreterDetail::RunLoop(const tActivation& activation, int32_t startI
   }
   NUV_VM_LABEL(SPD): {
     tCachedMember hit;
-    if (FindCachedPlainMember(NUV_R(ip[1]), NUV_K(ip[2]), context->MemberCache(ip[2]), hit)) {
+    if (FindCachedPlainMember(NUV_R(ip[1]), NUV_K(ip[2]), MemberCacheAt(activation, ip[2]), hit)) {
       hit.Owner->StoreFoundMember(*hit.Symbol, 0, NUV_R(ip[3]));
     } else {
       SetNamedMember(activation, ip, 0);

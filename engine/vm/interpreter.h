@@ -19,6 +19,7 @@
 namespace NUV {
 
 class tNUVInterCodeContext;
+struct tNUVMemberCacheEntry;
 
 // Runs context as a function. thisObject may be null: %-1 then holds no object and
 // names are looked up in the global object alone. result may be null. startIp is a code position in words. The caller keeps the
@@ -68,7 +69,9 @@ struct tActivation {
   tNUVVariant* Result;         // the caller's result slot, or null
   iNUVDispatch2* Self;         // this (the object in %-1), or null
   iNUVDispatch2* Global;       // the engine's global object, or null
+  tNUVMemberCacheEntry* MemberCaches;   // the context's, one per data entry
 };
+
 
 // The register an operand (a byte offset from register 0) addresses.
 inline tNUVVariant& Register(const tActivation& activation, int32_t operand) {

@@ -229,7 +229,7 @@ const int32_t* ExecuteCall(const tActivation& activation, const int32_t* ip) {
         iNUVDispatch2* object = RequireObject(target);
         iNUVDispatch2* callThis = CallThis(target, activation);
         uint32_t* hint = body ? &body->Hint : nullptr;
-        if (CallScriptMember(object, name, body, hint, activation.Context->MemberCache(ip[3]), result, arguments,
+        if (CallScriptMember(object, name, body, hint, MemberCacheAt(activation, ip[3]), result, arguments,
                              callThis))
           break;
         code = object->CallMember(0, name, hint, result, arguments.GetCount(), arguments.GetList(), callThis);

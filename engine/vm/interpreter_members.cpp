@@ -114,7 +114,7 @@ void GetNamedMember(const tActivation& activation, const int32_t* ip, uint32_t f
     iNUVDispatch2* objThis = CallThis(receiver, activation);
     tDirectMember found;
     if (!(flags & NUVMemberEnsure) &&
-        LookUpCachedMember(object, name.Text, name.Body, name.Hint, true, objThis, activation.Context->MemberCache(ip[3]),
+        LookUpCachedMember(object, name.Text, name.Body, name.Hint, true, objThis, MemberCacheAt(activation, ip[3]),
                            found) == tDirectLookUp::Found &&
         IsPlainMemberValue(found.Symbol->Value)) {
       if (ip[1] != 0) Register(activation, ip[1]) = found.Symbol->Value;
@@ -147,6 +147,19 @@ void GetIndexedMember(const tActivation& activation, const int32_t* ip, uint32_t
   Deliver(activation, ip[1], value);
 }
 
+// The forms with the member-ensure flag on a script object: the member is found
+// or added as SetMemberByBody would, and a value that is no property is stored
+// directly. False when the general operation must run (nothing done then).
+bool StoreEnsuredMember(iNUVDispatch2* object, const tConstantName& name, uint32_t flags, const tNUVVariant& value) {
+  if (object->Reserved2() != NUVEngineKindScriptObject) return false;
+  auto* owner = static_cast<tNUVCustomObject*>(object);
+  tNUVCustomObject::tSymbolData* symbol = owner->FindOrAddMember(name.Text, name.Hint, name.Body);
+  if (!symbol) return false;
+  if (!(flags & NUVIgnoreProperty) && !IsPlainMemberValue(symbol->Value)) return false;
+  owner->StoreFoundMember(*symbol, flags, value);
+  return true;
+}
+
 // spd, spde, spdeh, spds o, m, v
 void SetNamedMember(const tActivation& activation, const int32_t* ip, uint32_t flags) {
   const tNUVVariant& receiver = Register(activation, ip[1]);
@@ -160,12 +173,13 @@ void SetNamedMember(const tActivation& activation, const int32_t* ip, uint32_t f
     iNUVDispatch2* callThis = CallThis(receiver, activation);
     tDirectMember found;
     if (!(flags & NUVMemberEnsure) &&
-        LookUpCachedMember(object, name.Text, name.Body, name.Hint, false, callThis, activation.Context->MemberCache(ip[2]),
+        LookUpCachedMember(object, name.Text, name.Body, name.Hint, false, callThis, MemberCacheAt(activation, ip[2]),
                            found) == tDirectLookUp::Found &&
         IsPlainMemberValue(found.Symbol->Value)) {
       found.Owner->StoreFoundMember(*found.Symbol, flags, value);
       return;
     }
+    if ((flags & NUVMemberEnsure) && name.Body && StoreEnsuredMember(object, name, flags, value)) return;
     code = name.Body ? object->SetMemberByBody(flags, name.Body, &value, callThis) : NUVResultNotImplemented;
     if (code == NUVResultNotImplemented) code = object->SetMember(flags, name.Text, name.Hint, &value, callThis);
   }
@@ -311,7 +325,7 @@ void ApplyToNamedMember(const tActivation& activation, const int32_t* ip, uint32
   tDirectMember found;
   if (requested >= NUVOpBitAnd && requested <= NUVOpDecrement &&
       (operand || requested == NUVOpIncrement || requested == NUVOpDecrement) &&
-      LookUpCachedMember(object, name.Text, name.Body, name.Hint, false, objThis, activation.Context->MemberCache(ip[3]),
+      LookUpCachedMember(object, name.Text, name.Body, name.Hint, false, objThis, MemberCacheAt(activation, ip[3]),
                          found) == tDirectLookUp::Found &&
       IsPlainMemberValue(found.Symbol->Value)) {
     tNUVCustomObject::ApplyToPlainValue(found.Symbol->Value, requested, operand, destination ? &value : nullptr);
