@@ -62,7 +62,8 @@ void TearDown() {
   tStringHeap* heap = Heap;
   Heap = nullptr;
   for (tNUVVariantString* block : heap->Blocks) {
-    for (int32_t i = 0; i < NUVStringBodiesPerBlock; ++i) {
+    // Bodies still in use keep long buffers (none when the last body went back).
+    for (int32_t i = 0; heap->LiveCount != 0 && i < NUVStringBodiesPerBlock; ++i) {
       if ((block[i].HeapFlag & 1) && block[i].LongString) FreeLongBuffer(block[i].LongString);
     }
     std::free(block);
@@ -124,8 +125,10 @@ void CompactStringHeap() {
   bool anyMarked = false;
   do {
     tNUVVariantString* block = heap.Blocks[index];
+    // From the top: bodies are handed out from a block's high end, so a block in
+    // use shows it at once, without reading (and faulting in) its untouched pages.
     bool allFree = true;
-    for (int32_t i = 0; i < NUVStringBodiesPerBlock && allFree; ++i) allFree = !(block[i].HeapFlag & 1);
+    for (int32_t i = NUVStringBodiesPerBlock - 1; i >= 0 && allFree; --i) allFree = !(block[i].HeapFlag & 1);
     if (allFree) {
       for (int32_t i = 0; i < NUVStringBodiesPerBlock; ++i) block[i].HeapFlag = 2;
       anyMarked = true;
