@@ -115,7 +115,7 @@ tNUVVariant& tNUVVariant::AssignContent(const tNUVVariant& other) {
 
 // The source is left void and the old value is released right here, not handed to
 // the source: a moved-from temporary that lives on must not keep an object alive.
-tNUVVariant& tNUVVariant::operator=(tNUVVariant&& other) {
+tNUVVariant& tNUVVariant::MoveContent(tNUVVariant&& other) {
   if (this == &other) return *this;
   tNUVVariant_S old = *this;
   static_cast<tNUVVariant_S&>(*this) = other;

@@ -139,7 +139,16 @@ public:
     }
     return AssignContent(other);
   }
-  tNUVVariant& operator=(tNUVVariant&& other);
+  // Over void or a number nothing is released: the record moves without a call.
+  tNUVVariant& operator=(tNUVVariant&& other) {
+    if (IsPlain() && this != &other) {
+      static_cast<tNUVVariant_S&>(*this) = other;
+      other.ZeroValue();
+      other.vt = tvtVoid;
+      return *this;
+    }
+    return MoveContent(std::move(other));
+  }
   tNUVVariant& operator=(const tNUVVariantClosure_S& closure);
   tNUVVariant& operator=(iNUVDispatch2* object);
   tNUVVariant& operator=(const tNUVString& string);
@@ -233,6 +242,7 @@ private:
   // The references a copied record needs (for object, string and octet values).
   void AddRefContent();
   tNUVVariant& AssignContent(const tNUVVariant& other);
+  tNUVVariant& MoveContent(tNUVVariant&& other);
   void ReleaseContent();
   void ReleaseContentNoThrow() noexcept;
 };

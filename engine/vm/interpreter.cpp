@@ -67,13 +67,12 @@ public:
   tFrame(const tFrame&) = delete;
   tFrame& operator=(const tFrame&) = delete;
   ~tFrame() {
-    for (int32_t i = 0; i < Count; ++i) {
-      tNUVVariant& slot = Slots[i];
-      if (slot.vt == tvtVoid || slot.vt == tvtInteger || slot.vt == tvtReal) {
-        slot.vt = tvtVoid;
+    for (tNUVVariant* slot = Slots; slot != Slots + Count; ++slot) {
+      if (slot->IsPlain()) [[likely]] {
+        slot->vt = tvtVoid;
       } else {
-        slot.~tNUVVariant();
-        ::new (&slot) tNUVVariant();
+        slot->~tNUVVariant();
+        ::new (slot) tNUVVariant();
       }
     }
     if (Stack) {
@@ -589,8 +588,12 @@ int32_t InterpreterDetail::RunLoop(const tActivation& activation, int32_t startI
   NUV_VM_LABEL(OCTET):
     NUV_R(ip[1]).ToOctet();
     NUV_NEXT(2);
+  NUV_VM_LABEL(CALLD): {
+    const int32_t* next = CallCachedFunction(activation, ip);
+    ip = next ? next : ExecuteCall(activation, ip);
+    NUV_DISPATCH();
+  }
   NUV_VM_LABEL(CALL):
-  NUV_VM_LABEL(CALLD):
   NUV_VM_LABEL(CALLI):
   NUV_VM_LABEL(NEW):
     ip = ExecuteCall(activation, ip);

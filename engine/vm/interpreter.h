@@ -140,6 +140,10 @@ void CopyClassMembers(const tActivation& activation);
 // Calls, try regions and throw (interpreter_calls.cpp). Each returns the position
 // of the instruction to run next.
 const int32_t* ExecuteCall(const tActivation& activation, const int32_t* ip);
+// calld with a list of at most 8 registers, on a script function that the
+// member cache answers for: the same call without the general path's argument
+// list and relays. Null (nothing done) when ExecuteCall must run.
+const int32_t* CallCachedFunction(const tActivation& activation, const int32_t* ip);
 const int32_t* ExecuteTryRegion(const tActivation& activation, const int32_t* ip);
 [[noreturn]] void ExecuteThrow(const tActivation& activation, const int32_t* ip);
 
@@ -159,7 +163,11 @@ void WriteExceptionDump(const tActivation& activation, int32_t ip, void (*output
 
 // The object an object register holds: raises the conversion error for a value
 // that is not an object and NUVNullAccess for a null object.
-iNUVDispatch2* RequireObject(const tNUVVariant& value);
+[[noreturn, gnu::cold]] void RaiseNotAnObject(const tNUVVariant& value);
+inline iNUVDispatch2* RequireObject(const tNUVVariant& value) {
+  if (value.vt != tvtObject || !value.Object.Object) [[unlikely]] RaiseNotAnObject(value);
+  return value.Object.Object;
+}
 
 }  // namespace InterpreterDetail
 

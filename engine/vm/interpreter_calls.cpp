@@ -186,6 +186,44 @@ bool CallScriptMember(iNUVDispatch2* object, const char16_t* name, tNUVVariantSt
 
 }  // namespace
 
+const int32_t* CallCachedFunction(const tActivation& activation, const int32_t* ip) {
+  constexpr int32_t fixedLength = 5;
+  constexpr int32_t mostArguments = 8;
+  const int32_t count = ip[fixedLength - 1];
+  if (count < 0 || count > mostArguments) return nullptr;
+  const tNUVVariant& target = Register(activation, ip[2]);
+  if (target.vt != tvtObject || !target.Object.Object) return nullptr;
+  iNUVDispatch2* object = target.Object.Object;
+  const int32_t kind = object->Reserved2();
+  if (kind != NUVEngineKindScriptObject && kind != NUVEngineKindProxy) return nullptr;
+  const tNUVVariant& name = *reinterpret_cast<const tNUVVariant*>(
+      reinterpret_cast<const char*>(activation.Context->GetData().data()) + ip[3]);
+  if (name.vt != tvtString) return nullptr;
+  const tCachedMember hit = ProbeMemberCache(object, kind, name.String, MemberCacheAt(activation, ip[3]));
+  if (!hit.Owner) return nullptr;
+  const tNUVVariant& member = hit.Symbol->Value;
+  if (member.vt != tvtObject || !member.Object.Object ||
+      member.Object.Object->Reserved2() != NUVEngineKindCodeContext)
+    return nullptr;
+  auto* context = static_cast<tNUVInterCodeContext*>(member.Object.Object);
+  if (!context->RunsAsFunction()) return nullptr;
+  // As CallScriptMember: the function's bound this, else the this the object
+  // operation would pass on.
+  iNUVDispatch2* callThis = member.Object.ObjThis ? member.Object.ObjThis : CallThis(target, activation);
+  tNUVVariant* arguments[mostArguments];
+  for (int32_t i = 0; i < count; ++i) arguments[i] = &Register(activation, ip[fixedLength + i]);
+  tContextHold hold(context);
+  const int32_t destination = ip[1];
+  if (destination) {
+    tNUVVariant value;
+    NUVRunAsFunction(context, callThis, arguments, count, &value);
+    Register(activation, destination) = std::move(value);
+  } else {
+    NUVRunAsFunction(context, callThis, arguments, count, nullptr);
+  }
+  return ip + fixedLength + count;
+}
+
 const int32_t* ExecuteCall(const tActivation& activation, const int32_t* ip) {
   const int32_t opcode = ip[0];
   const int32_t destination = ip[1];

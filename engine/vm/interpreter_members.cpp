@@ -95,10 +95,9 @@ tDirectLookUp LookUpAndRemember(iNUVDispatch2* object, int32_t kind, const char1
   return answer;
 }
 
-iNUVDispatch2* RequireObject(const tNUVVariant& value) {
-  if (value.vt != tvtObject) [[unlikely]] VariantDetail::ThrowConvertErrorToObject(value);
-  if (!value.Object.Object) [[unlikely]] NUVThrowError(NUVNullAccess);
-  return value.Object.Object;
+void RaiseNotAnObject(const tNUVVariant& value) {
+  if (value.vt != tvtObject) VariantDetail::ThrowConvertErrorToObject(value);
+  NUVThrowError(NUVNullAccess);
 }
 
 // gpd, gpds d, o, m
