@@ -128,6 +128,9 @@ inline int64_t WrappingMultiply(int64_t left, int64_t right) {
 // operators combine them.
 static_assert(tvtReal == tvtInteger + 1 && (tvtInteger & 1) == 0);
 inline bool IsNumber(const tNUVVariant& value) { return (value.vt & ~1) == tvtInteger; }
+inline bool BothIntegers(const tNUVVariant& left, const tNUVVariant& right) {
+  return left.vt == tvtInteger && right.vt == tvtInteger;
+}
 inline double RealOf(const tNUVVariant& value) {
   return value.vt == tvtReal ? value.Real : static_cast<double>(value.Integer);
 }
@@ -473,9 +476,41 @@ int32_t InterpreterDetail::RunLoop(const tActivation& activation, int32_t startI
     NUV_NEXT(3);
   }
     NUV_MEMBER_FORMS(BAND, NUVOpBitAnd)
-    NUV_GENERAL_BINARY(SAR, NUVOpShiftRight, ShiftRightAssign)
-    NUV_GENERAL_BINARY(SAL, NUVOpShiftLeft, ShiftLeftAssign)
-    NUV_GENERAL_BINARY(SR, NUVOpLogicalShiftRight, LogicalShiftRightAssign)
+  // Shifts of integers by 0..63 (the general operators take the amount's low
+  // byte and give 0, or -1, for 64 and more).
+  NUV_VM_LABEL(SAR): {
+    tNUVVariant& left = NUV_R(ip[1]);
+    const tNUVVariant& right = NUV_R(ip[2]);
+    if (BothIntegers(left, right) && (right.Integer & 0xFF) < 64) {
+      left.Integer >>= (right.Integer & 0xFF);
+    } else {
+      left.ShiftRightAssign(right);
+    }
+    NUV_NEXT(3);
+  }
+    NUV_MEMBER_FORMS(SAR, NUVOpShiftRight)
+  NUV_VM_LABEL(SAL): {
+    tNUVVariant& left = NUV_R(ip[1]);
+    const tNUVVariant& right = NUV_R(ip[2]);
+    if (BothIntegers(left, right) && (right.Integer & 0xFF) < 64) {
+      left.Integer = static_cast<int64_t>(static_cast<uint64_t>(left.Integer) << (right.Integer & 0xFF));
+    } else {
+      left.ShiftLeftAssign(right);
+    }
+    NUV_NEXT(3);
+  }
+    NUV_MEMBER_FORMS(SAL, NUVOpShiftLeft)
+  NUV_VM_LABEL(SR): {
+    tNUVVariant& left = NUV_R(ip[1]);
+    const tNUVVariant& right = NUV_R(ip[2]);
+    if (BothIntegers(left, right) && (right.Integer & 0xFF) < 64) {
+      left.Integer = static_cast<int64_t>(static_cast<uint64_t>(left.Integer) >> (right.Integer & 0xFF));
+    } else {
+      left.LogicalShiftRightAssign(right);
+    }
+    NUV_NEXT(3);
+  }
+    NUV_MEMBER_FORMS(SR, NUVOpLogicalShiftRight)
   NUV_VM_LABEL(ADD): {
     tNUVVariant& left = NUV_R(ip[1]);
     const tNUVVariant& right = NUV_R(ip[2]);
@@ -504,12 +539,34 @@ int32_t InterpreterDetail::RunLoop(const tActivation& activation, int32_t startI
     NUV_NEXT(3);
   }
     NUV_MEMBER_FORMS(SUB, NUVOpSubtract)
-    NUV_GENERAL_BINARY(MOD, NUVOpModulo, ModuloAssign)
+  // Integer division and remainder; a zero or -1 divisor takes the general path
+  // (the error, and the wrapping of the most negative integer).
+  NUV_VM_LABEL(MOD): {
+    tNUVVariant& left = NUV_R(ip[1]);
+    const tNUVVariant& right = NUV_R(ip[2]);
+    if (BothIntegers(left, right) && right.Integer != 0 && right.Integer != -1) {
+      left.Integer %= right.Integer;
+    } else {
+      left.ModuloAssign(right);
+    }
+    NUV_NEXT(3);
+  }
+    NUV_MEMBER_FORMS(MOD, NUVOpModulo)
   NUV_VM_LABEL(DIV):
     if (!ApplyToNumber(NUVOpDivide, NUV_R(ip[1]), &NUV_R(ip[2]))) NUV_R(ip[1]).DivideAssign(NUV_R(ip[2]));
     NUV_NEXT(3);
     NUV_MEMBER_FORMS(DIV, NUVOpDivide)
-    NUV_GENERAL_BINARY(IDIV, NUVOpIntegerDivide, IntegerDivideAssign)
+  NUV_VM_LABEL(IDIV): {
+    tNUVVariant& left = NUV_R(ip[1]);
+    const tNUVVariant& right = NUV_R(ip[2]);
+    if (BothIntegers(left, right) && right.Integer != 0 && right.Integer != -1) {
+      left.Integer /= right.Integer;
+    } else {
+      left.IntegerDivideAssign(right);
+    }
+    NUV_NEXT(3);
+  }
+    NUV_MEMBER_FORMS(IDIV, NUVOpIntegerDivide)
   NUV_VM_LABEL(MUL): {
     tNUVVariant& left = NUV_R(ip[1]);
     const tNUVVariant& right = NUV_R(ip[2]);
