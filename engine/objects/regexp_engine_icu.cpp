@@ -7,6 +7,7 @@
 #if !defined(_WIN32)
 
 #include "engine/objects/regexp_engine.h"
+#include "engine/objects/regexp_text.h"
 
 #include <exception>
 #include <memory>
@@ -25,39 +26,7 @@ using tIterator = boost::u32regex_iterator<const UChar*>;
 
 constexpr boost::regex_constants::match_flag_type MatchFlags = boost::regex_constants::match_not_dot_null;
 
-bool IsHighSurrogate(char16_t unit) { return (unit & 0xFC00) == 0xD800; }
-bool IsLowSurrogate(char16_t unit) { return (unit & 0xFC00) == 0xDC00; }
-
-// Units of the character at text[i] within [i, end): 1 or 2, 0 for an unpaired
-// surrogate.
-int32_t CharacterUnits(const char16_t* text, int32_t i, int32_t end) {
-  char16_t unit = text[i];
-  if (IsHighSurrogate(unit)) return i + 1 < end && IsLowSurrogate(text[i + 1]) ? 2 : 0;
-  return IsLowSurrogate(unit) ? 0 : 1;
-}
-
-// The library rejects unpaired surrogates with an exception. Answers text when
-// [begin, end) holds none (pairs are judged inside the range only), else a copy
-// of text[0, end) in buffer with U+FFFD for each, so offsets stay the same.
-const char16_t* WellFormed(const char16_t* text, int32_t begin, int32_t end, std::u16string& buffer) {
-  int32_t i = begin;
-  while (i < end) {
-    int32_t units = CharacterUnits(text, i, end);
-    if (units == 0) break;
-    i += units;
-  }
-  if (i >= end) return text;
-  buffer.assign(text, text + end);
-  while (i < end) {
-    int32_t units = CharacterUnits(buffer.data(), i, end);
-    if (units == 0) {
-      buffer[i] = u'\xFFFD';
-      units = 1;
-    }
-    i += units;
-  }
-  return buffer.data();
-}
+using RegExpText::WellFormed;
 
 void StoreMatch(const tMatchResults& what, const char16_t* base, int32_t groups, int32_t* spans) {
   for (int32_t k = 0; k < groups; ++k) {

@@ -7,6 +7,7 @@
 // beyond it belong to no class and have no case.
 #if defined(_WIN32)
 #include "engine/objects/regexp_matcher.h"
+#include "engine/objects/regexp_text.h"
 
 #include <exception>
 #include <string>
@@ -91,39 +92,7 @@ constexpr boost::regex_constants::match_flag_type MatchFlags = boost::regex_cons
   NUVThrowError(tNUVString(message));
 }
 
-bool IsHighSurrogate(char16_t unit) { return (unit & 0xFC00) == 0xD800; }
-bool IsLowSurrogate(char16_t unit) { return (unit & 0xFC00) == 0xDC00; }
-
-// Units of the character at text[i] within [i, end): 1 or 2, 0 for an unpaired
-// surrogate.
-int32_t CharacterUnits(const char16_t* text, int32_t i, int32_t end) {
-  char16_t unit = text[i];
-  if (IsHighSurrogate(unit)) return i + 1 < end && IsLowSurrogate(text[i + 1]) ? 2 : 0;
-  return IsLowSurrogate(unit) ? 0 : 1;
-}
-
-// The iterator rejects unpaired surrogates with an exception. Answers text when
-// [begin, end) holds none (pairs are judged inside the range only), else a copy
-// of text[0, end) in buffer with U+FFFD for each, so offsets stay the same.
-const char16_t* WellFormed(const char16_t* text, int32_t begin, int32_t end, std::u16string& buffer) {
-  int32_t i = begin;
-  while (i < end) {
-    int32_t units = CharacterUnits(text, i, end);
-    if (units == 0) break;
-    i += units;
-  }
-  if (i >= end) return text;
-  buffer.assign(text, text + end);
-  while (i < end) {
-    int32_t units = CharacterUnits(buffer.data(), i, end);
-    if (units == 0) {
-      buffer[i] = u'\xFFFD';
-      units = 1;
-    }
-    i += units;
-  }
-  return buffer.data();
-}
+using RegExpText::WellFormed;
 
 tCodePoints At(const char16_t* position, const char16_t* begin, const char16_t* end) {
   return tCodePoints(position, begin, end);

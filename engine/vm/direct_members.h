@@ -48,10 +48,10 @@ inline tDirectLookUp LookUpOwnMember(tNUVCustomObject* owner, const char16_t* na
 
 // What a member cache answers for an object of kind (a script object or a frame
 // proxy): the owner and record, or Owner null when only a lookup can tell.
+// Two pointers, so it is answered in registers.
 struct tCachedMember {
   tNUVCustomObject* Owner = nullptr;
   tNUVCustomObject::tSymbolData* Symbol = nullptr;
-  iNUVDispatch2* Object = nullptr;   // Owner as the object interface
 };
 [[gnu::always_inline]] inline tCachedMember ProbeMemberCache(iNUVDispatch2* object, int32_t kind,
                                                              const tNUVVariantString* name,
@@ -66,17 +66,17 @@ struct tCachedMember {
   }
   auto* firstOwner = static_cast<tNUVCustomObject*>(first);
   if (firstOwner->GetLayoutStamp() == cache.FirstStamp) {
-    if (cache.SecondStamp == 0) return {firstOwner, cache.Symbol, first};
+    if (cache.SecondStamp == 0) return {firstOwner, cache.Symbol};
     if (second && second != first && second->Reserved2() == NUVEngineKindScriptObject &&
         static_cast<tNUVCustomObject*>(second)->GetLayoutStamp() == cache.SecondStamp)
-      return {static_cast<tNUVCustomObject*>(second), cache.Symbol, second};
+      return {static_cast<tNUVCustomObject*>(second), cache.Symbol};
     return {};
   }
   // Another object (of the same class, most likely): the member where the
   // cached one sat. Found there, it is what the lookup in first would find.
   if (cache.Depth >= 0 && name && name->Hint) {
     if (tNUVCustomObject::tSymbolData* record = firstOwner->RecordAt(name->Hint, cache.Depth, name))
-      return {firstOwner, record, first};
+      return {firstOwner, record};
   }
   return {};
 }
@@ -97,7 +97,7 @@ tDirectLookUp LookUpAndRemember(iNUVDispatch2* object, int32_t kind, const char1
   if (kind != NUVEngineKindScriptObject && kind != NUVEngineKindProxy) return tDirectLookUp::Undecided;
   tCachedMember hit = ProbeMemberCache(object, kind, body, cache);
   if (hit.Owner) {
-    found = {hit.Owner, hit.Symbol, objThis ? objThis : hit.Object};
+    found = {hit.Owner, hit.Symbol, objThis ? objThis : static_cast<iNUVDispatch2*>(hit.Owner)};
     return tDirectLookUp::Found;
   }
   return LookUpAndRemember(object, kind, name, hint, forGet, objThis, cache, found);
@@ -117,16 +117,19 @@ inline bool IsPlainMemberValue(const tNUVVariant& value) {
 }
 
 // For the loop's inline paths: a member of plain value the cache answers for,
-// for the object a register holds. False when the out-of-line operation must
-// run, which also fills the cache.
-[[gnu::always_inline]] inline bool FindCachedPlainMember(const tNUVVariant& receiver, const tNUVVariant& name,
-                                                         const tNUVMemberCacheEntry& cache, tCachedMember& hit) {
-  if (receiver.vt != tvtObject || !receiver.Object.Object || name.vt != tvtString) return false;
+// for the object a register holds. Owner null when the out-of-line operation
+// must run, which also fills the cache.
+// (Answered by value: a local whose address is taken costs a sanitized build's
+// loop frame stack space at every inline use.)
+[[gnu::always_inline]] inline tCachedMember FindCachedPlainMember(const tNUVVariant& receiver, const tNUVVariant& name,
+                                                                  const tNUVMemberCacheEntry& cache) {
+  if (receiver.vt != tvtObject || !receiver.Object.Object || name.vt != tvtString) return {};
   iNUVDispatch2* object = receiver.Object.Object;
   const int32_t kind = object->Reserved2();
-  if (kind != NUVEngineKindScriptObject && kind != NUVEngineKindProxy) return false;
-  hit = ProbeMemberCache(object, kind, name.String, cache);
-  return hit.Owner && IsPlainMemberValue(hit.Symbol->Value);
+  if (kind != NUVEngineKindScriptObject && kind != NUVEngineKindProxy) return {};
+  tCachedMember hit = ProbeMemberCache(object, kind, name.String, cache);
+  if (!hit.Owner || !IsPlainMemberValue(hit.Symbol->Value)) return {};
+  return hit;
 }
 
 }  // namespace NUV::InterpreterDetail

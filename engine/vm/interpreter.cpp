@@ -256,11 +256,10 @@ namespace {
 // for are combined right here, everything else out of line.
 [[gnu::always_inline]] inline void ApplyToNamedMemberFast(const tActivation& activation, const int32_t* ip,
                                                           uint32_t operation, const tNUVVariant* operand) {
-  tCachedMember hit;
   const tNUVVariant& name = *reinterpret_cast<const tNUVVariant*>(
       reinterpret_cast<const char*>(activation.Context->GetData().data()) + ip[3]);
-  if (FindCachedPlainMember(Register(activation, ip[2]), name, MemberCacheAt(activation, ip[3]), hit) &&
-      ApplyToNumber(operation, hit.Symbol->Value, operand)) {
+  const tCachedMember hit = FindCachedPlainMember(Register(activation, ip[2]), name, MemberCacheAt(activation, ip[3]));
+  if (hit.Owner && ApplyToNumber(operation, hit.Symbol->Value, operand)) {
     if (ip[1] != 0) Register(activation, ip[1]) = hit.Symbol->Value;
     return;
   }
@@ -656,8 +655,8 @@ int32_t InterpreterDetail::RunLoop(const tActivation& activation, int32_t startI
     ip = ExecuteCall(activation, ip);
     NUV_DISPATCH();
   NUV_VM_LABEL(GPD): {
-    tCachedMember hit;
-    if (FindCachedPlainMember(NUV_R(ip[2]), NUV_K(ip[3]), MemberCacheAt(activation, ip[3]), hit)) {
+    const tCachedMember hit = FindCachedPlainMember(NUV_R(ip[2]), NUV_K(ip[3]), MemberCacheAt(activation, ip[3]));
+    if (hit.Owner) {
       if (ip[1] != 0) NUV_R(ip[1]) = hit.Symbol->Value;
     } else {
       GetNamedMember(activation, ip, 0);
@@ -665,8 +664,8 @@ int32_t InterpreterDetail::RunLoop(const tActivation& activation, int32_t startI
     NUV_NEXT(4);
   }
   NUV_VM_LABEL(SPD): {
-    tCachedMember hit;
-    if (FindCachedPlainMember(NUV_R(ip[1]), NUV_K(ip[2]), MemberCacheAt(activation, ip[2]), hit)) {
+    const tCachedMember hit = FindCachedPlainMember(NUV_R(ip[1]), NUV_K(ip[2]), MemberCacheAt(activation, ip[2]));
+    if (hit.Owner) {
       hit.Owner->StoreFoundMember(*hit.Symbol, 0, NUV_R(ip[3]));
     } else {
       SetNamedMember(activation, ip, 0);
