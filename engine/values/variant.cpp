@@ -58,11 +58,6 @@ tNUVVariant::tNUVVariant(iNUVDispatch2* object, iNUVDispatch2* objThis) {
   if (objThis) objThis->AddRef();
 }
 
-void tNUVVariant::CopyFrom(const tNUVVariant& other) {
-  static_cast<tNUVVariant_S&>(*this) = other;
-  AddRefContent();
-}
-
 void tNUVVariant::AddRefContent() {
   switch (vt) {
     case tvtObject:
@@ -108,7 +103,8 @@ void tNUVVariant::ReleaseContentNoThrow() noexcept {
 // variant to itself is safe; a finalizer's exception from the release passes on.
 tNUVVariant& tNUVVariant::AssignContent(const tNUVVariant& other) {
   tNUVVariant_S old = *this;
-  CopyFrom(other);
+  static_cast<tNUVVariant_S&>(*this) = other;
+  AddRefContent();
   ReleaseRecord(old);
   return *this;
 }

@@ -238,7 +238,6 @@ public:
 
 private:
   void ZeroValue() { Object.Object = Object.ObjThis = nullptr; }
-  void CopyFrom(const tNUVVariant& other);
   // The references a copied record needs (for object, string and octet values).
   void AddRefContent();
   tNUVVariant& AssignContent(const tNUVVariant& other);

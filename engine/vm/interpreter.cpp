@@ -312,6 +312,36 @@ int32_t InterpreterDetail::RunLoop(const tActivation& activation, int32_t startI
   NUV_NEXT(5);                                                                     \
   NUV_VM_LABEL(NAME##P) : ApplyToProperty(activation, ip, operation, &NUV_R(ip[3]));       \
   NUV_NEXT(4);
+// An operator with an inline path for two integers when usable holds: the
+// integer result, else the general operator.
+#define NUV_INTEGER_BINARY(NAME, operation, Method, usable, result) \
+  NUV_VM_LABEL(NAME) : {                                           \
+    tNUVVariant& left = NUV_R(ip[1]);                              \
+    const tNUVVariant& right = NUV_R(ip[2]);                       \
+    if (BothIntegers(left, right) && (usable)) {                   \
+      left.Integer = (result);                                     \
+    } else {                                                       \
+      left.Method(right);                                          \
+    }                                                              \
+    NUV_NEXT(3);                                                   \
+  }                                                                \
+  NUV_MEMBER_FORMS(NAME, operation)
+// An arithmetic operator: wrapping on two integers, op on two reals, mixed
+// numbers as reals, anything else through the general operator.
+#define NUV_NUMBER_BINARY(NAME, operation, Method, IntegerOperation, op)  \
+  NUV_VM_LABEL(NAME) : {                                                  \
+    tNUVVariant& left = NUV_R(ip[1]);                                     \
+    const tNUVVariant& right = NUV_R(ip[2]);                              \
+    if (BothIntegers(left, right)) {                                      \
+      left.Integer = IntegerOperation(left.Integer, right.Integer);        \
+    } else if (left.vt == tvtReal && right.vt == tvtReal) {               \
+      left.Real = left.Real op right.Real;                                \
+    } else if (!ApplyToNumber(operation, left, &right)) {                 \
+      left.Method(right);                                                 \
+    }                                                                     \
+    NUV_NEXT(3);                                                          \
+  }                                                                       \
+  NUV_MEMBER_FORMS(NAME, operation)
 // A binary operator without a fast path.
 #define NUV_GENERAL_BINARY(NAME, operation, Method) \
   NUV_VM_LABEL(NAME) : NUV_R(ip[1]).Method(NUV_R(ip[2]));  \
@@ -442,144 +472,30 @@ int32_t InterpreterDetail::RunLoop(const tActivation& activation, int32_t startI
 
     NUV_GENERAL_BINARY(LOR, NUVOpLogicalOr, LogicalOrAssign)
     NUV_GENERAL_BINARY(LAND, NUVOpLogicalAnd, LogicalAndAssign)
-  NUV_VM_LABEL(BOR): {
-    tNUVVariant& left = NUV_R(ip[1]);
-    const tNUVVariant& right = NUV_R(ip[2]);
-    if (left.vt == tvtInteger && right.vt == tvtInteger) {
-      left.Integer |= right.Integer;
-    } else {
-      left.BitOrAssign(right);
-    }
-    NUV_NEXT(3);
-  }
-    NUV_MEMBER_FORMS(BOR, NUVOpBitOr)
-  NUV_VM_LABEL(BXOR): {
-    tNUVVariant& left = NUV_R(ip[1]);
-    const tNUVVariant& right = NUV_R(ip[2]);
-    if (left.vt == tvtInteger && right.vt == tvtInteger) {
-      left.Integer ^= right.Integer;
-    } else {
-      left.BitXorAssign(right);
-    }
-    NUV_NEXT(3);
-  }
-    NUV_MEMBER_FORMS(BXOR, NUVOpBitXor)
-  NUV_VM_LABEL(BAND): {
-    tNUVVariant& left = NUV_R(ip[1]);
-    const tNUVVariant& right = NUV_R(ip[2]);
-    if (left.vt == tvtInteger && right.vt == tvtInteger) {
-      left.Integer &= right.Integer;
-    } else {
-      left.BitAndAssign(right);
-    }
-    NUV_NEXT(3);
-  }
-    NUV_MEMBER_FORMS(BAND, NUVOpBitAnd)
-  // Shifts of integers by 0..63 (the general operators take the amount's low
-  // byte and give 0, or -1, for 64 and more).
-  NUV_VM_LABEL(SAR): {
-    tNUVVariant& left = NUV_R(ip[1]);
-    const tNUVVariant& right = NUV_R(ip[2]);
-    if (BothIntegers(left, right) && (right.Integer & 0xFF) < 64) {
-      left.Integer >>= (right.Integer & 0xFF);
-    } else {
-      left.ShiftRightAssign(right);
-    }
-    NUV_NEXT(3);
-  }
-    NUV_MEMBER_FORMS(SAR, NUVOpShiftRight)
-  NUV_VM_LABEL(SAL): {
-    tNUVVariant& left = NUV_R(ip[1]);
-    const tNUVVariant& right = NUV_R(ip[2]);
-    if (BothIntegers(left, right) && (right.Integer & 0xFF) < 64) {
-      left.Integer = static_cast<int64_t>(static_cast<uint64_t>(left.Integer) << (right.Integer & 0xFF));
-    } else {
-      left.ShiftLeftAssign(right);
-    }
-    NUV_NEXT(3);
-  }
-    NUV_MEMBER_FORMS(SAL, NUVOpShiftLeft)
-  NUV_VM_LABEL(SR): {
-    tNUVVariant& left = NUV_R(ip[1]);
-    const tNUVVariant& right = NUV_R(ip[2]);
-    if (BothIntegers(left, right) && (right.Integer & 0xFF) < 64) {
-      left.Integer = static_cast<int64_t>(static_cast<uint64_t>(left.Integer) >> (right.Integer & 0xFF));
-    } else {
-      left.LogicalShiftRightAssign(right);
-    }
-    NUV_NEXT(3);
-  }
-    NUV_MEMBER_FORMS(SR, NUVOpLogicalShiftRight)
-  NUV_VM_LABEL(ADD): {
-    tNUVVariant& left = NUV_R(ip[1]);
-    const tNUVVariant& right = NUV_R(ip[2]);
-    if (left.vt == tvtInteger && right.vt == tvtInteger) {
-      left.Integer = WrappingAdd(left.Integer, right.Integer);
-    } else if (left.vt == tvtReal && right.vt == tvtReal) {
-      left.Real += right.Real;
-    } else if (ApplyToNumber(NUVOpAdd, left, &right)) {
-    } else {
-      left.AddAssign(right);
-    }
-    NUV_NEXT(3);
-  }
-    NUV_MEMBER_FORMS(ADD, NUVOpAdd)
-  NUV_VM_LABEL(SUB): {
-    tNUVVariant& left = NUV_R(ip[1]);
-    const tNUVVariant& right = NUV_R(ip[2]);
-    if (left.vt == tvtInteger && right.vt == tvtInteger) {
-      left.Integer = WrappingSubtract(left.Integer, right.Integer);
-    } else if (left.vt == tvtReal && right.vt == tvtReal) {
-      left.Real -= right.Real;
-    } else if (ApplyToNumber(NUVOpSubtract, left, &right)) {
-    } else {
-      left.SubtractAssign(right);
-    }
-    NUV_NEXT(3);
-  }
-    NUV_MEMBER_FORMS(SUB, NUVOpSubtract)
-  // Integer division and remainder; a zero or -1 divisor takes the general path
-  // (the error, and the wrapping of the most negative integer).
-  NUV_VM_LABEL(MOD): {
-    tNUVVariant& left = NUV_R(ip[1]);
-    const tNUVVariant& right = NUV_R(ip[2]);
-    if (BothIntegers(left, right) && right.Integer != 0 && right.Integer != -1) {
-      left.Integer %= right.Integer;
-    } else {
-      left.ModuloAssign(right);
-    }
-    NUV_NEXT(3);
-  }
-    NUV_MEMBER_FORMS(MOD, NUVOpModulo)
+    NUV_INTEGER_BINARY(BOR, NUVOpBitOr, BitOrAssign, true, left.Integer | right.Integer)
+    NUV_INTEGER_BINARY(BXOR, NUVOpBitXor, BitXorAssign, true, left.Integer ^ right.Integer)
+    NUV_INTEGER_BINARY(BAND, NUVOpBitAnd, BitAndAssign, true, left.Integer & right.Integer)
+    // Shifts by 0..63 (the general operators take the amount's low byte and give
+    // 0, or -1, for 64 and more).
+    NUV_INTEGER_BINARY(SAR, NUVOpShiftRight, ShiftRightAssign, (right.Integer & 0xFF) < 64,
+                       left.Integer >> (right.Integer & 0xFF))
+    NUV_INTEGER_BINARY(SAL, NUVOpShiftLeft, ShiftLeftAssign, (right.Integer & 0xFF) < 64,
+                       static_cast<int64_t>(static_cast<uint64_t>(left.Integer) << (right.Integer & 0xFF)))
+    NUV_INTEGER_BINARY(SR, NUVOpLogicalShiftRight, LogicalShiftRightAssign, (right.Integer & 0xFF) < 64,
+                       static_cast<int64_t>(static_cast<uint64_t>(left.Integer) >> (right.Integer & 0xFF)))
+    NUV_NUMBER_BINARY(ADD, NUVOpAdd, AddAssign, WrappingAdd, +)
+    NUV_NUMBER_BINARY(SUB, NUVOpSubtract, SubtractAssign, WrappingSubtract, -)
+    NUV_NUMBER_BINARY(MUL, NUVOpMultiply, MultiplyAssign, WrappingMultiply, *)
+    // Remainder and division; a zero or -1 divisor takes the general path (the
+    // error, and the wrapping of the most negative integer).
+    NUV_INTEGER_BINARY(MOD, NUVOpModulo, ModuloAssign, right.Integer != 0 && right.Integer != -1,
+                       left.Integer % right.Integer)
+    NUV_INTEGER_BINARY(IDIV, NUVOpIntegerDivide, IntegerDivideAssign, right.Integer != 0 && right.Integer != -1,
+                       left.Integer / right.Integer)
   NUV_VM_LABEL(DIV):
     if (!ApplyToNumber(NUVOpDivide, NUV_R(ip[1]), &NUV_R(ip[2]))) NUV_R(ip[1]).DivideAssign(NUV_R(ip[2]));
     NUV_NEXT(3);
     NUV_MEMBER_FORMS(DIV, NUVOpDivide)
-  NUV_VM_LABEL(IDIV): {
-    tNUVVariant& left = NUV_R(ip[1]);
-    const tNUVVariant& right = NUV_R(ip[2]);
-    if (BothIntegers(left, right) && right.Integer != 0 && right.Integer != -1) {
-      left.Integer /= right.Integer;
-    } else {
-      left.IntegerDivideAssign(right);
-    }
-    NUV_NEXT(3);
-  }
-    NUV_MEMBER_FORMS(IDIV, NUVOpIntegerDivide)
-  NUV_VM_LABEL(MUL): {
-    tNUVVariant& left = NUV_R(ip[1]);
-    const tNUVVariant& right = NUV_R(ip[2]);
-    if (left.vt == tvtInteger && right.vt == tvtInteger) {
-      left.Integer = WrappingMultiply(left.Integer, right.Integer);
-    } else if (left.vt == tvtReal && right.vt == tvtReal) {
-      left.Real *= right.Real;
-    } else if (ApplyToNumber(NUVOpMultiply, left, &right)) {
-    } else {
-      left.MultiplyAssign(right);
-    }
-    NUV_NEXT(3);
-  }
-    NUV_MEMBER_FORMS(MUL, NUVOpMultiply)
 
   NUV_VM_LABEL(BNOT): {
     tNUVVariant& value = NUV_R(ip[1]);
@@ -748,6 +664,8 @@ int32_t InterpreterDetail::RunLoop(const tActivation& activation, int32_t startI
   }
 
 #undef NUV_GENERAL_BINARY
+#undef NUV_NUMBER_BINARY
+#undef NUV_INTEGER_BINARY
 #undef NUV_MEMBER_FORMS
 #undef NUV_NEXT
 #undef NUV_DISPATCH
