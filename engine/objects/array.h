@@ -98,7 +98,7 @@ class tNUVArrayObject : public tNUVCustomObject {
 public:
   tNUVArrayObject();
 
-  int32_t Reserved2() override { return NUVResultNotImplemented; }
+  int32_t Reserved2() override { return NUVEngineKindArray; }
   int32_t CallMember(uint32_t flags, const char16_t* memberName, uint32_t* hint, tNUVVariant* result,
                      int32_t argumentCount, tNUVVariant** arguments, iNUVDispatch2* objThis) override;
   int32_t CallMemberByNum(uint32_t flags, int32_t number, tNUVVariant* result, int32_t argumentCount,
@@ -139,6 +139,14 @@ public:
   void Finalize() override;
 
   tNUVArrayNI* GetElements() const { return Elements; }
+  // The element a read by number finds, as GetMemberByNum reads it; null when
+  // the array is not usable or number lies outside it (the operation decides).
+  const tNUVVariant* FindElement(int32_t number) const {
+    if (IsInvalidated || !Elements) return nullptr;
+    const int32_t count = Elements->GetCount();
+    const int32_t index = number < 0 ? number + count : number;
+    return index >= 0 && index < count ? &Elements->At(index) : nullptr;
+  }
 
 private:
   // 0 when the elements can be used, else -1006 or -1008.

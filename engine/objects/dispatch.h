@@ -20,12 +20,15 @@ namespace NUV {
 // so the interpreter's hot paths can recognise them without a cast that host
 // objects could not answer. Host objects answer NUVResultNotImplemented.
 enum tNUVEngineKind : int32_t {
-  // A tNUVCustomObject whose member calls follow tNUVCustomObject::CallMember.
+  // A tNUVCustomObject whose named member operations are tNUVCustomObject's own
+  // (native classes too: only their construct call, without a name, differs).
   NUVEngineKindScriptObject = 0x4E555601,
   // A tNUVInterCodeContext.
   NUVEngineKindCodeContext = 0x4E555602,
   // A tNUVObjectProxy.
   NUVEngineKindProxy = 0x4E555603,
+  // A tNUVArrayObject (its numeric names address elements).
+  NUVEngineKindArray = 0x4E555604,
 };
 
 class tNUVDispatch : public iNUVDispatch2 {

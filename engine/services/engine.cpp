@@ -238,7 +238,7 @@ iNUVDispatch2* tNUV::GetGlobal() {
   return Global;
 }
 
-iNUVDispatch2* tNUV::GetGlobalNoAddRef() { return Global; }
+tNUVCustomObject* tNUV::GetGlobalNoAddRef() { return Global; }
 
 void tNUV::OutputToConsole(const tNUVString& line) {
   if (Console) Console->Print(line.c_str());

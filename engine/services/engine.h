@@ -46,7 +46,7 @@ public:
 
   // The global object with a reference added for the caller (null after Shutdown).
   iNUVDispatch2* GetGlobal();
-  iNUVDispatch2* GetGlobalNoAddRef() override;
+  tNUVCustomObject* GetGlobalNoAddRef() override;
 
   void SetConsoleOutput(iNUVConsoleOutput* output) { Console = output; }
   iNUVConsoleOutput* GetConsoleOutput() const { return Console; }

@@ -125,12 +125,21 @@ using tNUVValueGenerator = std::function<int32_t(tNUVInterCodeContext& context)>
 // 0, else in the proxy's global object. Valid while both stamps still match.
 // Depth is the record's place in its bucket, where objects of one class keep
 // the same member: another object looked in first is tried there.
-struct tNUVMemberCacheEntry {
+struct tNUVMemberCacheFields {
   uint64_t FirstStamp = 0;
   uint64_t SecondStamp = 0;
   tNUVCustomObject::tSymbolData* Symbol = nullptr;
   int32_t Depth = -1;
 };
+// An entry spans a whole number of data entries, so the cache of a name
+// constant is found by scaling its byte offset in the data area, not dividing it.
+inline constexpr size_t NUVMemberCacheScale =
+    (sizeof(tNUVMemberCacheFields) + sizeof(tNUVVariant) - 1) / sizeof(tNUVVariant);
+struct tNUVMemberCacheEntry : tNUVMemberCacheFields {
+  static_assert(NUVMemberCacheScale * sizeof(tNUVVariant) > sizeof(tNUVMemberCacheFields));
+  char Padding[NUVMemberCacheScale * sizeof(tNUVVariant) - sizeof(tNUVMemberCacheFields)] = {};
+};
+static_assert(sizeof(tNUVMemberCacheEntry) == NUVMemberCacheScale * sizeof(tNUVVariant));
 
 class tNUVInterCodeContext : public tNUVCustomObject {
 public:

@@ -20,7 +20,15 @@ namespace NUV::InterpreterDetail {
 
 // The member cache of the name constant at a data-area offset.
 inline tNUVMemberCacheEntry& MemberCacheAt(const tActivation& activation, int32_t operand) {
-  return activation.MemberCaches[static_cast<size_t>(operand) / sizeof(tNUVVariant)];
+  return *reinterpret_cast<tNUVMemberCacheEntry*>(reinterpret_cast<char*>(activation.MemberCaches) +
+                                                  static_cast<size_t>(operand) * NUVMemberCacheScale);
+}
+
+// The engine kind of the object a register holds; the frame's global object is
+// a script object and answers without the virtual call.
+[[gnu::always_inline]] inline int32_t EngineKindOf(iNUVDispatch2* object, const tActivation& activation) {
+  if (object == activation.Global) return NUVEngineKindScriptObject;
+  return object->Reserved2();
 }
 
 // Found: the record is in Owner; NoMember: the object surely has no such member
@@ -55,7 +63,8 @@ struct tCachedMember {
 };
 [[gnu::always_inline]] inline tCachedMember ProbeMemberCache(iNUVDispatch2* object, int32_t kind,
                                                              const tNUVVariantString* name,
-                                                             const tNUVMemberCacheEntry& cache) {
+                                                             const tNUVMemberCacheEntry& cache,
+                                                             const tNUVCustomObject* global) {
   iNUVDispatch2* first = object;
   iNUVDispatch2* second = nullptr;
   if (kind == NUVEngineKindProxy) {
@@ -67,7 +76,8 @@ struct tCachedMember {
   auto* firstOwner = static_cast<tNUVCustomObject*>(first);
   if (firstOwner->GetLayoutStamp() == cache.FirstStamp) {
     if (cache.SecondStamp == 0) return {firstOwner, cache.Symbol};
-    if (second && second != first && second->Reserved2() == NUVEngineKindScriptObject &&
+    if (second && second != first &&
+        (second == global || second->Reserved2() == NUVEngineKindScriptObject) &&
         static_cast<tNUVCustomObject*>(second)->GetLayoutStamp() == cache.SecondStamp)
       return {static_cast<tNUVCustomObject*>(second), cache.Symbol};
     return {};
@@ -92,10 +102,10 @@ tDirectLookUp LookUpAndRemember(iNUVDispatch2* object, int32_t kind, const char1
 [[gnu::always_inline]] inline tDirectLookUp LookUpCachedMember(iNUVDispatch2* object, const char16_t* name,
                                                                tNUVVariantString* body, uint32_t* hint, bool forGet,
                                                                iNUVDispatch2* objThis, tNUVMemberCacheEntry& cache,
-                                                               tDirectMember& found) {
-  const int32_t kind = object->Reserved2();
+                                                               const tActivation& activation, tDirectMember& found) {
+  const int32_t kind = EngineKindOf(object, activation);
   if (kind != NUVEngineKindScriptObject && kind != NUVEngineKindProxy) return tDirectLookUp::Undecided;
-  tCachedMember hit = ProbeMemberCache(object, kind, body, cache);
+  tCachedMember hit = ProbeMemberCache(object, kind, body, cache, activation.Global);
   if (hit.Owner) {
     found = {hit.Owner, hit.Symbol, objThis ? objThis : static_cast<iNUVDispatch2*>(hit.Owner)};
     return tDirectLookUp::Found;
@@ -105,15 +115,17 @@ tDirectLookUp LookUpAndRemember(iNUVDispatch2* object, int32_t kind, const char1
 
 // Whether a member's value reads and writes as itself, without the property
 // protocol. Only an object can be a property; script objects (instances,
-// dictionaries, the global object) and code contexts other than properties
+// dictionaries, the global object, native classes), arrays and code contexts
+// other than properties
 // answer a get or set of themselves with invalid type or invalid object, which
 // the general path takes to mean the value itself.
-inline bool IsPlainMemberValue(const tNUVVariant& value) {
-  if (value.vt != tvtObject || !value.Object.Object) return true;
-  const int32_t kind = value.Object.Object->Reserved2();
-  if (kind == NUVEngineKindScriptObject) return true;
-  return kind == NUVEngineKindCodeContext &&
-         static_cast<tNUVInterCodeContext*>(value.Object.Object)->GetKind() != ctProperty;
+inline bool IsPlainObjectMember(iNUVDispatch2* object) {
+  const int32_t kind = object->Reserved2();
+  if (kind == NUVEngineKindScriptObject || kind == NUVEngineKindArray) return true;
+  return kind == NUVEngineKindCodeContext && static_cast<tNUVInterCodeContext*>(object)->GetKind() != ctProperty;
+}
+[[gnu::always_inline]] inline bool IsPlainMemberValue(const tNUVVariant& value) {
+  return value.vt != tvtObject || !value.Object.Object || IsPlainObjectMember(value.Object.Object);
 }
 
 // For the loop's inline paths: a member of plain value the cache answers for,
@@ -122,12 +134,21 @@ inline bool IsPlainMemberValue(const tNUVVariant& value) {
 // (Answered by value: a local whose address is taken costs a sanitized build's
 // loop frame stack space at every inline use.)
 [[gnu::always_inline]] inline tCachedMember FindCachedPlainMember(const tNUVVariant& receiver, const tNUVVariant& name,
-                                                                  const tNUVMemberCacheEntry& cache) {
-  if (receiver.vt != tvtObject || !receiver.Object.Object || name.vt != tvtString) return {};
+                                                                  const tNUVMemberCacheEntry& cache,
+                                                                  const tActivation& activation) {
+  if (receiver.vt != tvtObject || !receiver.Object.Object) return {};
   iNUVDispatch2* object = receiver.Object.Object;
-  const int32_t kind = object->Reserved2();
+  // The most common case first: the frame's global object (top-level code, and
+  // functions called without an object), found where the cache says.
+  if (object == activation.Global && cache.SecondStamp == 0 &&
+      activation.Global->GetLayoutStamp() == cache.FirstStamp) [[likely]] {
+    if (!IsPlainMemberValue(cache.Symbol->Value)) return {};
+    return {activation.Global, cache.Symbol};
+  }
+  if (name.vt != tvtString) return {};
+  const int32_t kind = EngineKindOf(object, activation);
   if (kind != NUVEngineKindScriptObject && kind != NUVEngineKindProxy) return {};
-  tCachedMember hit = ProbeMemberCache(object, kind, name.String, cache);
+  tCachedMember hit = ProbeMemberCache(object, kind, name.String, cache, activation.Global);
   if (!hit.Owner || !IsPlainMemberValue(hit.Symbol->Value)) return {};
   return hit;
 }

@@ -197,7 +197,7 @@ void NUVRunAsFunction(tNUVInterCodeContext* context, iNUVDispatch2* thisObject, 
   const int32_t locals = context->GetLocalSlotCount();
   const int32_t reserved = context->GetReservedCount();
   iNUVRuntime* runtime = context->GetOwner()->GetRuntime();
-  iNUVDispatch2* global = runtime ? runtime->GetGlobalNoAddRef() : nullptr;
+  tNUVCustomObject* global = runtime ? runtime->GetGlobalNoAddRef() : nullptr;
   // Declared before the frame, so it outlives the register that points at it.
   tNUVObjectProxy proxy(thisObject, global);
   // Also before the frame: finalizers that run when the registers are cleared see
@@ -258,7 +258,7 @@ namespace {
                                                           uint32_t operation, const tNUVVariant* operand) {
   const tNUVVariant& name = *reinterpret_cast<const tNUVVariant*>(
       reinterpret_cast<const char*>(activation.Context->GetData().data()) + ip[3]);
-  const tCachedMember hit = FindCachedPlainMember(Register(activation, ip[2]), name, MemberCacheAt(activation, ip[3]));
+  const tCachedMember hit = FindCachedPlainMember(Register(activation, ip[2]), name, MemberCacheAt(activation, ip[3]), activation);
   if (hit.Owner && ApplyToNumber(operation, hit.Symbol->Value, operand)) {
     if (ip[1] != 0) Register(activation, ip[1]) = hit.Symbol->Value;
     return;
@@ -437,6 +437,8 @@ int32_t InterpreterDetail::RunLoop(const tActivation& activation, int32_t startI
     tNUVVariant& value = NUV_R(ip[1]);
     if (value.vt == tvtInteger) {
       value.Integer = WrappingAdd(value.Integer, 1);
+    } else if (value.vt == tvtReal) {
+      value.Real += 1.0;
     } else {
       value.Increment();
     }
@@ -455,6 +457,8 @@ int32_t InterpreterDetail::RunLoop(const tActivation& activation, int32_t startI
     tNUVVariant& value = NUV_R(ip[1]);
     if (value.vt == tvtInteger) {
       value.Integer = WrappingSubtract(value.Integer, 1);
+    } else if (value.vt == tvtReal) {
+      value.Real -= 1.0;
     } else {
       value.Decrement();
     }
@@ -537,6 +541,8 @@ int32_t InterpreterDetail::RunLoop(const tActivation& activation, int32_t startI
     tNUVVariant& value = NUV_R(ip[1]);
     if (value.vt == tvtInteger) {
       value.Integer = WrappingSubtract(0, value.Integer);
+    } else if (value.vt == tvtReal) {
+      value.Real = -value.Real;
     } else {
       value.Negate();
     }
@@ -571,7 +577,7 @@ int32_t InterpreterDetail::RunLoop(const tActivation& activation, int32_t startI
     ip = ExecuteCall(activation, ip);
     NUV_DISPATCH();
   NUV_VM_LABEL(GPD): {
-    const tCachedMember hit = FindCachedPlainMember(NUV_R(ip[2]), NUV_K(ip[3]), MemberCacheAt(activation, ip[3]));
+    const tCachedMember hit = FindCachedPlainMember(NUV_R(ip[2]), NUV_K(ip[3]), MemberCacheAt(activation, ip[3]), activation);
     if (hit.Owner) {
       if (ip[1] != 0) NUV_R(ip[1]) = hit.Symbol->Value;
     } else {
@@ -580,7 +586,7 @@ int32_t InterpreterDetail::RunLoop(const tActivation& activation, int32_t startI
     NUV_NEXT(4);
   }
   NUV_VM_LABEL(SPD): {
-    const tCachedMember hit = FindCachedPlainMember(NUV_R(ip[1]), NUV_K(ip[2]), MemberCacheAt(activation, ip[2]));
+    const tCachedMember hit = FindCachedPlainMember(NUV_R(ip[1]), NUV_K(ip[2]), MemberCacheAt(activation, ip[2]), activation);
     if (hit.Owner) {
       hit.Owner->StoreFoundMember(*hit.Symbol, 0, NUV_R(ip[3]));
     } else {
@@ -594,9 +600,22 @@ int32_t InterpreterDetail::RunLoop(const tActivation& activation, int32_t startI
   NUV_VM_LABEL(SPDEH):
     SetNamedMember(activation, ip, NUVMemberEnsure | NUVHiddenMember);
     NUV_NEXT(4);
-  NUV_VM_LABEL(GPI):
+  NUV_VM_LABEL(GPI): {
+    // An element of an engine array by integer index, read as itself.
+    const tNUVVariant& receiver = NUV_R(ip[2]);
+    const tNUVVariant& key = NUV_R(ip[3]);
+    if (receiver.vt == tvtObject && receiver.Object.Object && key.vt == tvtInteger &&
+        receiver.Object.Object->Reserved2() == NUVEngineKindArray) {
+      const tNUVVariant* element = static_cast<tNUVArrayObject*>(receiver.Object.Object)
+                                       ->FindElement(static_cast<int32_t>(key.Integer));
+      if (element && IsPlainMemberValue(*element)) {
+        if (ip[1] != 0) NUV_R(ip[1]) = *element;
+        NUV_NEXT(4);
+      }
+    }
     GetIndexedMember(activation, ip, 0);
     NUV_NEXT(4);
+  }
   NUV_VM_LABEL(SPI):
     SetIndexedMember(activation, ip, 0);
     NUV_NEXT(4);

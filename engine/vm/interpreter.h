@@ -18,6 +18,7 @@
 
 namespace NUV {
 
+class tNUVCustomObject;
 class tNUVInterCodeContext;
 struct tNUVMemberCacheEntry;
 
@@ -68,7 +69,7 @@ struct tActivation {
   int32_t ArgumentCount;
   tNUVVariant* Result;         // the caller's result slot, or null
   iNUVDispatch2* Self;         // this (the object in %-1), or null
-  iNUVDispatch2* Global;       // the engine's global object, or null
+  tNUVCustomObject* Global;    // the engine's global object, or null
   tNUVMemberCacheEntry* MemberCaches;   // the context's, one per data entry
 };
 

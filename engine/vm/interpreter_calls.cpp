@@ -163,24 +163,31 @@ private:
   tNUVInterCodeContext* Context;
 };
 
-// Calls a script function held by a member of a script object (or of the frame's
-// proxy) straight away, taking the steps of the general path (the object's
-// CallMember, the held value's call, the context's call) without their relays
-// and copies. False when the general path must run.
+// Calls what a member of a script object (or of the frame's proxy) holds
+// straight away, taking the steps of the general path (the object's CallMember,
+// the held value's call, for a script function the context's call) without the
+// name lookup, relays and copies. False when the general path must run; else
+// code is what the object's CallMember would answer.
 bool CallScriptMember(iNUVDispatch2* object, const char16_t* name, tNUVVariantString* body, uint32_t* hint,
                       tNUVMemberCacheEntry& cache, tNUVVariant* result, const tArgumentList& arguments,
-                      iNUVDispatch2* objThis) {
+                      iNUVDispatch2* objThis, const tActivation& activation, int32_t& code) {
   tDirectMember found;
-  if (LookUpCachedMember(object, name, body, hint, false, objThis, cache, found) != tDirectLookUp::Found) return false;
+  if (LookUpCachedMember(object, name, body, hint, false, objThis, cache, activation, found) != tDirectLookUp::Found) return false;
   const tNUVVariant& member = found.Symbol->Value;
-  if (member.vt != tvtObject || !member.Object.Object ||
-      member.Object.Object->Reserved2() != NUVEngineKindCodeContext)
-    return false;
+  if (member.vt != tvtObject || !member.Object.Object) return false;
+  if (member.Object.Object->Reserved2() != NUVEngineKindCodeContext) {
+    // A native method, a host function: held by a copy, as CallMember holds it.
+    tNUVVariant callee(member);
+    code = NUVCallHeldValue(tNUVVariantClosure(callee.Object), 0, result, arguments.GetCount(), arguments.GetList(),
+                            found.ObjThis);
+    return true;
+  }
   auto* context = static_cast<tNUVInterCodeContext*>(member.Object.Object);
   if (!context->RunsAsFunction()) return false;
   iNUVDispatch2* callThis = member.Object.ObjThis ? member.Object.ObjThis : found.ObjThis;
   tContextHold hold(context);
   NUVRunAsFunction(context, callThis, arguments.GetList(), arguments.GetCount(), result);
+  code = NUVResultOk;
   return true;
 }
 
@@ -194,12 +201,12 @@ const int32_t* CallCachedFunction(const tActivation& activation, const int32_t* 
   const tNUVVariant& target = Register(activation, ip[2]);
   if (target.vt != tvtObject || !target.Object.Object) return nullptr;
   iNUVDispatch2* object = target.Object.Object;
-  const int32_t kind = object->Reserved2();
+  const int32_t kind = EngineKindOf(object, activation);
   if (kind != NUVEngineKindScriptObject && kind != NUVEngineKindProxy) return nullptr;
   const tNUVVariant& name = *reinterpret_cast<const tNUVVariant*>(
       reinterpret_cast<const char*>(activation.Context->GetData().data()) + ip[3]);
   if (name.vt != tvtString) return nullptr;
-  const tCachedMember hit = ProbeMemberCache(object, kind, name.String, MemberCacheAt(activation, ip[3]));
+  const tCachedMember hit = ProbeMemberCache(object, kind, name.String, MemberCacheAt(activation, ip[3]), activation.Global);
   if (!hit.Owner) return nullptr;
   const tNUVVariant& member = hit.Symbol->Value;
   if (member.vt != tvtObject || !member.Object.Object ||
@@ -267,10 +274,9 @@ const int32_t* ExecuteCall(const tActivation& activation, const int32_t* ip) {
         iNUVDispatch2* object = RequireObject(target);
         iNUVDispatch2* callThis = CallThis(target, activation);
         uint32_t* hint = body ? &body->Hint : nullptr;
-        if (CallScriptMember(object, name, body, hint, MemberCacheAt(activation, ip[3]), result, arguments,
-                             callThis))
-          break;
-        code = object->CallMember(0, name, hint, result, arguments.GetCount(), arguments.GetList(), callThis);
+        if (!CallScriptMember(object, name, body, hint, MemberCacheAt(activation, ip[3]), result, arguments,
+                              callThis, activation, code))
+          code = object->CallMember(0, name, hint, result, arguments.GetCount(), arguments.GetList(), callThis);
       }
       if (code < 0) NUVThrowFromResultCode(code, name);
       break;

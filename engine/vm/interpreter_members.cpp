@@ -114,7 +114,7 @@ void GetNamedMember(const tActivation& activation, const int32_t* ip, uint32_t f
     tDirectMember found;
     if (!(flags & NUVMemberEnsure) &&
         LookUpCachedMember(object, name.Text, name.Body, name.Hint, true, objThis, MemberCacheAt(activation, ip[3]),
-                           found) == tDirectLookUp::Found &&
+                           activation, found) == tDirectLookUp::Found &&
         IsPlainMemberValue(found.Symbol->Value)) {
       if (ip[1] != 0) Register(activation, ip[1]) = found.Symbol->Value;
       return;
@@ -173,7 +173,7 @@ void SetNamedMember(const tActivation& activation, const int32_t* ip, uint32_t f
     tDirectMember found;
     if (!(flags & NUVMemberEnsure) &&
         LookUpCachedMember(object, name.Text, name.Body, name.Hint, false, callThis, MemberCacheAt(activation, ip[2]),
-                           found) == tDirectLookUp::Found &&
+                           activation, found) == tDirectLookUp::Found &&
         IsPlainMemberValue(found.Symbol->Value)) {
       found.Owner->StoreFoundMember(*found.Symbol, flags, value);
       return;
@@ -325,7 +325,7 @@ void ApplyToNamedMember(const tActivation& activation, const int32_t* ip, uint32
   if (requested >= NUVOpBitAnd && requested <= NUVOpDecrement &&
       (operand || requested == NUVOpIncrement || requested == NUVOpDecrement) &&
       LookUpCachedMember(object, name.Text, name.Body, name.Hint, false, objThis, MemberCacheAt(activation, ip[3]),
-                         found) == tDirectLookUp::Found &&
+                         activation, found) == tDirectLookUp::Found &&
       IsPlainMemberValue(found.Symbol->Value)) {
     tNUVCustomObject::ApplyToPlainValue(found.Symbol->Value, requested, operand, destination ? &value : nullptr);
     Deliver(activation, destination, value);

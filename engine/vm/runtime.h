@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "engine/objects/custom_object.h"
 #include "engine/objects/dispatch_interface.h"
 #include "engine/values/nuv_string.h"
 #include "engine/values/variant.h"
@@ -16,8 +17,9 @@ namespace NUV {
 
 class iNUVRuntime {
 public:
-  // The global object, without a reference added (the engine keeps it).
-  virtual iNUVDispatch2* GetGlobalNoAddRef() = 0;
+  // The global object, without a reference added (the engine keeps it). It is a
+  // script object, so the interpreter reaches its members directly.
+  virtual tNUVCustomObject* GetGlobalNoAddRef() = 0;
   // One line through the engine's console output (nothing when there is none).
   virtual void OutputToConsole(const tNUVString& line) = 0;
   virtual void OutputExceptionToConsole(const tNUVString& line) = 0;

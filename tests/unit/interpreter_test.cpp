@@ -55,9 +55,9 @@ private:
 
 class tFakeRuntime final : public iNUVRuntime {
 public:
-  tFakeRuntime() : Global(NUVCreateCustomObject()) {}
+  tFakeRuntime() : Global(static_cast<tNUVCustomObject*>(NUVCreateCustomObject())) {}
   ~tFakeRuntime() { NUVReleaseNoThrow(Global); }
-  iNUVDispatch2* GetGlobalNoAddRef() override { return Global; }
+  tNUVCustomObject* GetGlobalNoAddRef() override { return Global; }
   void OutputToConsole(const tNUVString& line) override { Console.push_back(Utf8(line)); }
   void OutputExceptionToConsole(const tNUVString& line) override { Console.push_back(Utf8(line)); }
   void EvalExpression(const tNUVString& text, tNUVVariant* result, iNUVDispatch2* thisObject) override {
@@ -80,7 +80,7 @@ public:
     return value;
   }
 
-  iNUVDispatch2* Global;
+  tNUVCustomObject* Global;
   std::vector<std::string> Console;
   std::vector<std::string> Evaluated;
   iNUVDispatch2* EvaluatedThis = nullptr;
