@@ -175,15 +175,16 @@ inline double RealOf(const tNUVVariant& value) {
   return true;
 }
 
-// Empties a slot that holds an object without owning references before the
-// frame's clearing would release it; declared after the frame, it runs first.
-struct tBorrowedSlot {
-  tNUVVariant* Slot = nullptr;
-  tBorrowedSlot() = default;
-  tBorrowedSlot(const tBorrowedSlot&) = delete;
-  tBorrowedSlot& operator=(const tBorrowedSlot&) = delete;
-  ~tBorrowedSlot() {
-    if (Slot) Slot->vt = tvtVoid;
+// Empties slots that hold an object without owning references before the
+// frame's clearing would release them; declared after the frame, it runs first.
+struct tBorrowedSlots {
+  tNUVVariant* First = nullptr;
+  int32_t Count = 0;
+  tBorrowedSlots() = default;
+  tBorrowedSlots(const tBorrowedSlots&) = delete;
+  tBorrowedSlots& operator=(const tBorrowedSlots&) = delete;
+  ~tBorrowedSlots() {
+    for (int32_t i = 0; i < Count; ++i) First[i].vt = tvtVoid;
   }
 };
 
@@ -191,13 +192,19 @@ struct tBorrowedSlot {
 
 void NUVRunAsFunction(tNUVInterCodeContext* context, iNUVDispatch2* thisObject, tNUVVariant** arguments,
                       int32_t argumentCount, tNUVVariant* result, int32_t startIp) {
+  iNUVRuntime* runtime = context->GetOwner()->GetRuntime();
+  RunWithGlobal(context, thisObject, runtime ? runtime->GetGlobalNoAddRef() : nullptr, arguments, argumentCount,
+                result, startIp);
+}
+
+void InterpreterDetail::RunWithGlobal(tNUVInterCodeContext* context, iNUVDispatch2* thisObject,
+                                      tNUVCustomObject* global, tNUVVariant** arguments, int32_t argumentCount,
+                                      tNUVVariant* result, int32_t startIp) {
   // Recursion without loops reaches the host's stop request here.
   NUVInterruptCheckPoint();
   tActivationDepthGuard depth;
   const int32_t locals = context->GetLocalSlotCount();
   const int32_t reserved = context->GetReservedCount();
-  iNUVRuntime* runtime = context->GetOwner()->GetRuntime();
-  tNUVCustomObject* global = runtime ? runtime->GetGlobalNoAddRef() : nullptr;
   // Declared before the frame, so it outlives the register that points at it.
   tNUVObjectProxy proxy(thisObject, global);
   // Also before the frame: finalizers that run when the registers are cleared see
@@ -205,34 +212,33 @@ void NUVRunAsFunction(tNUVInterCodeContext* context, iNUVDispatch2* thisObject, 
   tNUVTracedActivation traced(context, false);
   tFrame frame(locals + reserved + 1 + context->GetFrameRegisterCount());
   tNUVVariant* base = frame.GetSlots() + locals + reserved;
-  tBorrowedSlot borrowedSlot;
+  tBorrowedSlots borrowedSlots;
 
   if (reserved >= 2) {
     // Both slots are void: the values are placed directly, with the references
     // the variants own taken by hand. The proxy counts no references.
     tNUVVariant& proxySlot = base[-2];
-    if (thisObject && thisObject != global) {
+    tNUVVariant& thisSlot = base[-1];
+    if (thisObject && thisObject == global) {
+      // With the global object as this the proxy would relay every operation to
+      // it, with itself as this: it stands in both slots itself. The engine keeps
+      // it while code runs, so the slots hold no references, like the proxy.
+      proxySlot.Object.Object = proxySlot.Object.ObjThis = global;
+      borrowedSlots.First = &proxySlot;
+      borrowedSlots.Count = 2;
+    } else if (thisObject) {
       proxySlot.Object.Object = &proxy;
       proxySlot.Object.ObjThis = nullptr;
-    } else if (thisObject) {
-      // With the global object as this the proxy would relay every operation to
-      // it, with itself as this: it stands in the slot itself, holding no
-      // references, exactly like the proxy.
+      thisObject->AddRef();
+      thisObject->AddRef();
+    } else if (global) {
+      global->AddRef();
+      global->AddRef();
       proxySlot.Object.Object = proxySlot.Object.ObjThis = global;
-      borrowedSlot.Slot = &proxySlot;
     } else {
-      if (global) {
-        global->AddRef();
-        global->AddRef();
-      }
-      proxySlot.Object.Object = proxySlot.Object.ObjThis = global;
+      proxySlot.Object.Object = proxySlot.Object.ObjThis = nullptr;
     }
     proxySlot.vt = tvtObject;
-    tNUVVariant& thisSlot = base[-1];
-    if (thisObject) {
-      thisObject->AddRef();
-      thisObject->AddRef();
-    }
     thisSlot.Object.Object = thisSlot.Object.ObjThis = thisObject;
     thisSlot.vt = tvtObject;
   }

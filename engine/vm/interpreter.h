@@ -74,6 +74,11 @@ struct tActivation {
 };
 
 
+// NUVRunAsFunction for a caller that knows the global object of the context's
+// engine (a caller running code of the same owner).
+void RunWithGlobal(tNUVInterCodeContext* context, iNUVDispatch2* thisObject, tNUVCustomObject* global,
+                   tNUVVariant** arguments, int32_t argumentCount, tNUVVariant* result, int32_t startIp = 0);
+
 // The register an operand (a byte offset from register 0) addresses.
 inline tNUVVariant& Register(const tActivation& activation, int32_t operand) {
   return *reinterpret_cast<tNUVVariant*>(reinterpret_cast<char*>(activation.Base) + operand);

@@ -163,6 +163,17 @@ private:
   tNUVInterCodeContext* Context;
 };
 
+// Runs a script function for a call instruction: code of the caller's owner
+// runs with the caller's global object, found once per activation.
+inline void RunCallee(const tActivation& activation, tNUVInterCodeContext* context, iNUVDispatch2* callThis,
+                      tNUVVariant** arguments, int32_t count, tNUVVariant* result) {
+  if (context->GetOwner() == activation.Context->GetOwner()) {
+    RunWithGlobal(context, callThis, activation.Global, arguments, count, result);
+  } else {
+    NUVRunAsFunction(context, callThis, arguments, count, result);
+  }
+}
+
 // Calls what a member of a script object (or of the frame's proxy) holds
 // straight away, taking the steps of the general path (the object's CallMember,
 // the held value's call, for a script function the context's call) without the
@@ -186,7 +197,7 @@ bool CallScriptMember(iNUVDispatch2* object, const char16_t* name, tNUVVariantSt
   if (!context->RunsAsFunction()) return false;
   iNUVDispatch2* callThis = member.Object.ObjThis ? member.Object.ObjThis : found.ObjThis;
   tContextHold hold(context);
-  NUVRunAsFunction(context, callThis, arguments.GetList(), arguments.GetCount(), result);
+  RunCallee(activation, context, callThis, arguments.GetList(), arguments.GetCount(), result);
   code = NUVResultOk;
   return true;
 }
@@ -223,10 +234,10 @@ const int32_t* CallCachedFunction(const tActivation& activation, const int32_t* 
   const int32_t destination = ip[1];
   if (destination) {
     tNUVVariant value;
-    NUVRunAsFunction(context, callThis, arguments, count, &value);
+    RunCallee(activation, context, callThis, arguments, count, &value);
     Register(activation, destination) = std::move(value);
   } else {
-    NUVRunAsFunction(context, callThis, arguments, count, nullptr);
+    RunCallee(activation, context, callThis, arguments, count, nullptr);
   }
   return ip + fixedLength + count;
 }
