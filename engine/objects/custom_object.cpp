@@ -198,8 +198,10 @@ tNUVCustomObject::tSymbolData* tNUVCustomObject::AddMember(const char16_t* name,
 }
 
 tNUVCustomObject::tSymbolData* tNUVCustomObject::AddHashedMember(const char16_t* name, uint32_t hash,
-                                                                 tNUVVariantString* body) {
-  if (tSymbolData* existing = SearchBucket(name, hash)) return existing;
+                                                                 tNUVVariantString* body, bool mayExist) {
+  if (mayExist) {
+    if (tSymbolData* existing = SearchBucket(name, hash)) return existing;
+  }
   if (GrowsWithMembers && Count >= 2 * HashSize && HashSize < (1 << 30))
     Rehash(1 << ClampHashBits(HashBitsForCount(Count + 1)));
   tSymbolData& bucket = Symbols[hash & HashMask];
@@ -590,13 +592,22 @@ bool tNUVCustomObject::CopyMembersTo(tNUVCustomObject& target) {
   if (IsInvalidated || target.IsInvalidated) return false;
   if (target.Count == 0 && !target.CallMissing && &target != this) {
     // A fresh target has no old values to release, so no code runs while the
-    // members are stored and this table can be read as it stands.
+    // members are stored and this table can be read as it stands; it holds none
+    // of the names (a table holds each name once), so none is looked for.
     auto store = [&](const tSymbolData& symbol) {
       if (!(symbol.SymFlags & NUVSymbolUsing) || (symbol.SymFlags & NUVSymbolStatic)) return;
-      tSymbolData* record = target.AddHashedMember(symbol.Name->Text(), symbol.Hash, symbol.Name);
+      tSymbolData* record = target.AddHashedMember(symbol.Name->Text(), symbol.Hash, symbol.Name, false);
       record->SymFlags = (record->SymFlags & ~(NUVSymbolHidden | NUVSymbolStatic)) | (symbol.SymFlags & NUVSymbolHidden);
-      if (symbol.Value.vt == tvtObject) {
-        target.StoreValue(*record, tNUVVariant(symbol.Value.Object.Object, &target));
+      iNUVDispatch2* object = symbol.Value.Object.Object;
+      if (symbol.Value.vt == tvtObject && object && record->Value.vt == tvtVoid) {
+        // Bound to target: the reference on target itself is the one a member
+        // bound to its own object does not keep.
+        object->AddRef();
+        record->Value.Object.Object = object;
+        record->Value.Object.ObjThis = &target;
+        record->Value.vt = tvtObject;
+      } else if (symbol.Value.vt == tvtObject) {
+        target.StoreValue(*record, tNUVVariant(object, &target));
       } else {
         target.StoreValue(*record, symbol.Value);
       }

@@ -147,7 +147,8 @@ protected:
   tSymbolData* FindMember(const char16_t* name, uint32_t* hint, uint32_t* computedHash = nullptr);
   tSymbolData* AddMember(const char16_t* name, uint32_t* hint, tNUVVariantString* body = nullptr);
   // AddMember for a name whose hash is known (taken from another table's record).
-  tSymbolData* AddHashedMember(const char16_t* name, uint32_t hash, tNUVVariantString* body);
+  // mayExist false: the caller knows the table lacks the name.
+  tSymbolData* AddHashedMember(const char16_t* name, uint32_t hash, tNUVVariantString* body, bool mayExist = true);
   bool RemoveMember(const char16_t* name);
 
   // Self-reference compensation around stores into member values.
