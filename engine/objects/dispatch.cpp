@@ -51,14 +51,7 @@ std::exception_ptr ReleaseDeferred() noexcept {
 
 }  // namespace
 
-int32_t tNUVDispatch::AddRef() { return ++RefCount; }
-
-int32_t tNUVDispatch::Release() {
-  if (RefCount != 1) return --RefCount;
-  return ReleaseLast();
-}
-
-// Out of line, so the common release above stays a decrement.
+// Out of line, so the common release stays a decrement.
 int32_t tNUVDispatch::ReleaseLast() {
   if (DestructionDepth >= DestructionDepthLimit) {
     DeferredReleases.push_back(this);

@@ -38,8 +38,13 @@ public:
   tNUVDispatch(const tNUVDispatch&) = delete;
   tNUVDispatch& operator=(const tNUVDispatch&) = delete;
 
-  int32_t AddRef() override;
-  int32_t Release() override;
+  // Defined here, so the engine's own qualified calls are a plain increment or
+  // decrement.
+  int32_t AddRef() override { return ++RefCount; }
+  int32_t Release() override {
+    if (RefCount != 1) return --RefCount;
+    return ReleaseLast();
+  }
   int32_t CallMember(uint32_t flags, const char16_t* memberName, uint32_t* hint, tNUVVariant* result,
                      int32_t argumentCount, tNUVVariant** arguments, iNUVDispatch2* objThis) override;
   int32_t CallMemberByNum(uint32_t flags, int32_t number, tNUVVariant* result, int32_t argumentCount,
