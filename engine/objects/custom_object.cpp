@@ -10,11 +10,14 @@ namespace {
 
 uint32_t GlobalRehashCounter = 0;
 
+uint32_t MemberHash(const char16_t* name);
+
 // "finalize" and "missing", interned once and shared by every object; they live
 // while any custom object does.
 struct tSharedNames {
   tNUVString Finalize;
   tNUVString Missing;
+  uint32_t FinalizeHash;   // of the shared text, which no one changes
 };
 tSharedNames* SharedNames = nullptr;
 int64_t LiveObjectCount = 0;
@@ -22,7 +25,8 @@ int64_t LiveObjectCount = 0;
 void AcquireSharedNames() {
   if (LiveObjectCount++ == 0) {
     SharedNames = new tSharedNames{MapGlobalString(tNUVString(u"finalize")),
-                                   MapGlobalString(tNUVString(u"missing"))};
+                                   MapGlobalString(tNUVString(u"missing")), 0};
+    SharedNames->FinalizeHash = MemberHash(SharedNames->Finalize.c_str());
   }
 }
 
@@ -820,7 +824,7 @@ void tNUVCustomObject::FinalizeOnce() {
 void tNUVCustomObject::Finalize() {
   // Without a finalizer member (and no missing handler to make one up) the call
   // would only answer member not found.
-  if (CallFinalize && (CallMissing || FindMember(FinalizeName.c_str(), FinalizeName.GetHint()))) {
+  if (CallFinalize && (CallMissing || HasFinalizeMember())) {
     tNUVString name(FinalizeName);
     CallMember(0, name.c_str(), name.GetHint(), nullptr, 0, nullptr, this);
   }
@@ -828,6 +832,14 @@ void tNUVCustomObject::Finalize() {
     if (ClassIDs[i] != -1 && NativeInstances[i]) NativeInstances[i]->Invalidate();
   }
   ClearMembers();
+}
+
+bool tNUVCustomObject::HasFinalizeMember() {
+  // Most objects keep the shared name, whose hash is known: the bucket answers
+  // without hashing the name for every object that goes.
+  if (FinalizeName.GetBody() == SharedNames->Finalize.GetBody())
+    return SearchBucket(FinalizeName.c_str(), SharedNames->FinalizeHash) != nullptr;
+  return FindMember(FinalizeName.c_str(), FinalizeName.GetHint()) != nullptr;
 }
 
 void tNUVCustomObject::BeforeDestruction() { FinalizeOnce(); }

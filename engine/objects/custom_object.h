@@ -138,6 +138,8 @@ public:
 protected:
   // Runs Finalize once; re-entry does nothing.
   void FinalizeOnce();
+  // Whether the member the finalizer call would find exists.
+  bool HasFinalizeMember();
   // Empties the table; object references are gathered first and released last, so
   // finalizers of member objects see an empty table.
   void ClearMembers();

@@ -307,9 +307,9 @@ public:
   // getter and setter; new on a class builds an instance; member operations that
   // find nothing on a class go on to its super classes, the last named first.
   int32_t Reserved2() override { return NUVEngineKindCodeContext; }
-  // The function a class's own member of that name holds, when calling the member
-  // would simply run it; null otherwise.
-  tNUVInterCodeContext* OwnConstructor(const tNUVString& name);
+  // The class's own member of that name when it holds a function that calling
+  // the member would simply run; null otherwise.
+  tSymbolData* OwnConstructor(const tNUVString& name);
   int32_t CallMember(uint32_t flags, const char16_t* memberName, uint32_t* hint, tNUVVariant* result,
                      int32_t argumentCount, tNUVVariant** arguments, iNUVDispatch2* objThis) override;
   int32_t GetMember(uint32_t flags, const char16_t* memberName, uint32_t* hint, tNUVVariant* result,

@@ -195,12 +195,13 @@ int32_t tNUVInterCodeContext::CreateInstance(uint32_t flags, const char16_t* mem
   iNUVDispatch2* created = NUVCreateCustomObject();
   try {
     NUVRunAsFunction(this, created, nullptr, 0, nullptr);
-    if (tNUVInterCodeContext* constructor = OwnConstructor(constructorName)) {
+    if (tSymbolData* symbol = OwnConstructor(constructorName)) {
       // What CallMember would come to, without its relays: the function held by
       // the class's own member runs on the new object (or on the this it is bound to).
-      tNUVObjectHolder holdConstructor(constructor);
-      const tNUVVariant& member = FindMember(constructorName.c_str(), constructorName.GetHint())->Value;
+      const tNUVVariant& member = symbol->Value;
+      auto* constructor = static_cast<tNUVInterCodeContext*>(member.Object.Object);
       iNUVDispatch2* callThis = member.Object.ObjThis ? member.Object.ObjThis : created;
+      tNUVObjectHolder holdConstructor(constructor);
       NUVRunAsFunction(constructor, callThis, arguments, argumentCount, nullptr);
     } else {
       // A class without a constructor simply has none to call: the answer is ignored.
@@ -214,7 +215,7 @@ int32_t tNUVInterCodeContext::CreateInstance(uint32_t flags, const char16_t* mem
   return NUVResultOk;
 }
 
-tNUVInterCodeContext* tNUVInterCodeContext::OwnConstructor(const tNUVString& name) {
+tNUVCustomObject::tSymbolData* tNUVInterCodeContext::OwnConstructor(const tNUVString& name) {
   if (IsInvalidated || CallMissing) return nullptr;
   tSymbolData* symbol = FindMember(name.c_str(), name.GetHint());
   if (!symbol) return nullptr;
@@ -222,7 +223,7 @@ tNUVInterCodeContext* tNUVInterCodeContext::OwnConstructor(const tNUVString& nam
   if (member.vt != tvtObject || !member.Object.Object || member.Object.Object->Reserved2() != NUVEngineKindCodeContext)
     return nullptr;
   auto* constructor = static_cast<tNUVInterCodeContext*>(member.Object.Object);
-  return constructor->RunsAsFunction() ? constructor : nullptr;
+  return constructor->RunsAsFunction() ? symbol : nullptr;
 }
 
 int32_t tNUVInterCodeContext::IsInstanceOf(uint32_t flags, const char16_t* memberName, uint32_t* hint,
