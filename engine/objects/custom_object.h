@@ -104,7 +104,8 @@ public:
     if (IsInvalidated || CallMissing || !*name) return nullptr;
     uint32_t hash = 0;
     tSymbolData* symbol = FindMember(name, hint, &hash);
-    return symbol ? symbol : AddHashedMember(name, hash, body);
+    // Not found: the search just looked through the bucket of hash.
+    return symbol ? symbol : AddHashedMember(name, hash, body, false);
   }
   // Where a record of this table sits in its bucket: 0 for the bucket's own
   // record, n for the n-th one chained after it (-1: not in this table).
