@@ -63,14 +63,7 @@ void FreeLongBuffer(char16_t* buffer) {
 
 int32_t LongBufferCapacity(const char16_t* buffer) { return buffer ? *CapacityWord(buffer) : 0; }
 
-void ReleaseStringBody(tNUVVariantString* body) {
-  if (!body) return;
-  if (body->RefCount > 0) {
-    --body->RefCount;
-    return;
-  }
-  ReturnStringBodyToHeap(body);
-}
+void FreeStringBody(tNUVVariantString* body) { ReturnStringBodyToHeap(body); }
 
 tNUVVariantString* CreateStringBody(const char16_t* text) {
   if (!text || !*text) return nullptr;

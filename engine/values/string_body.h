@@ -54,8 +54,17 @@ int32_t LongBufferCapacity(const char16_t* buffer);
 // for the empty string.
 
 inline void AddRefStringBody(tNUVVariantString* body) { if (body) ++body->RefCount; }
+// Returns a body whose last owner let go to the heap.
+void FreeStringBody(tNUVVariantString* body);
 // Drops one owner; returns the body to the heap when it was the last.
-void ReleaseStringBody(tNUVVariantString* body);
+inline void ReleaseStringBody(tNUVVariantString* body) {
+  if (!body) return;
+  if (body->RefCount > 0) {
+    --body->RefCount;
+    return;
+  }
+  FreeStringBody(body);
+}
 
 // Null or empty text gives null.
 tNUVVariantString* CreateStringBody(const char16_t* text);
