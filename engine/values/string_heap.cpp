@@ -7,7 +7,7 @@
 #include <new>
 #include <vector>
 
-#include "engine/platform/critical_section.h"
+#include "engine/platform/spin_lock.h"
 
 namespace NUV {
 namespace {
@@ -24,12 +24,9 @@ struct tStringHeap {
   size_t RotatingBlockIndex = 0;
 };
 
-// The lock outlives every heap: it is never destroyed, so a body released during
-// static destruction still finds it.
-Platform::tNUVCriticalSection& HeapLock() {
-  static auto* section = new Platform::tNUVCriticalSection;
-  return *section;
-}
+// Initialised before any code runs and with nothing to destroy, so a body
+// released during static destruction still finds it.
+constinit Platform::tNUVSpinLock HeapLock;
 
 tStringHeap* Heap = nullptr;
 
@@ -75,7 +72,7 @@ void TearDown() {
 }  // namespace
 
 tNUVVariantString* AllocateStringBody() {
-  Platform::tNUVCriticalSectionHolder hold(HeapLock());
+  Platform::tNUVSpinLockHolder hold(HeapLock);
   if (!Heap) Heap = new tStringHeap;
   if (Heap->FreeCount == 0) {
     try {
@@ -97,7 +94,7 @@ tNUVVariantString* AllocateStringBody() {
 }
 
 void ReturnStringBodyToHeap(tNUVVariantString* body) {
-  Platform::tNUVCriticalSectionHolder hold(HeapLock());
+  Platform::tNUVSpinLockHolder hold(HeapLock);
   if (body->LongString) {
     FreeLongBuffer(body->LongString);
     body->LongString = nullptr;
@@ -108,7 +105,7 @@ void ReturnStringBodyToHeap(tNUVVariantString* body) {
 }
 
 void CompactStringHeap() {
-  Platform::tNUVCriticalSectionHolder hold(HeapLock());
+  Platform::tNUVSpinLockHolder hold(HeapLock);
   if (!Heap) return;
   tStringHeap& heap = *Heap;
 
@@ -163,7 +160,7 @@ void CompactStringHeap() {
 }
 
 tNUVStringHeapStatus GetStringHeapStatus() {
-  Platform::tNUVCriticalSectionHolder hold(HeapLock());
+  Platform::tNUVSpinLockHolder hold(HeapLock);
   if (!Heap) return {false, 0, 0, 0};
   return {true, Heap->LiveCount, Heap->Blocks.size(), Heap->FreeCount};
 }

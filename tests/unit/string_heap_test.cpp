@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/values/nuv_string.h"
@@ -244,6 +246,37 @@ TEST(StringHeap, CompactionExaminesAtMostFiftyBlocksPerRun) {
   EXPECT_EQ(GetStringHeapStatus().BlockCount, 1u);
   EXPECT_EQ(GetStringHeapStatus().FreeCount, size_t(NUVStringBodiesPerBlock - 1));
   EXPECT_EQ(GetStringHeapStatus().LiveCount, 1);
+}
+
+// Engines on several threads share the heap: bodies taken and given back at once
+// (with compaction running meanwhile) are never handed out twice or lost.
+TEST(StringHeap, ThreadsTakeAndGiveBackBodiesConcurrently) {
+  ASSERT_NO_STRING_HEAP();
+  constexpr int Threads = 4;
+  constexpr int Rounds = 20000;
+  std::atomic<int> damaged{0};
+  std::atomic<bool> working{true};
+  auto churn = [&](int id) {
+    std::vector<tNUVString> kept(64);
+    for (int round = 0; round < Rounds; ++round) {
+      std::u16string text = u"t" + std::u16string(1, static_cast<char16_t>(u'a' + id)) +
+                            std::u16string(static_cast<size_t>(round % 40), u'x');
+      tNUVString& slot = kept[static_cast<size_t>(round) % kept.size()];
+      if (!slot.IsEmpty() && slot.c_str()[1] != static_cast<char16_t>(u'a' + id)) ++damaged;
+      slot = tNUVString(text.c_str());
+      if (Text(slot) != text) ++damaged;
+    }
+  };
+  std::thread compactor([&] {
+    while (working) CompactStringHeap();
+  });
+  std::vector<std::thread> workers;
+  for (int id = 0; id < Threads; ++id) workers.emplace_back(churn, id);
+  for (std::thread& worker : workers) worker.join();
+  working = false;
+  compactor.join();
+  EXPECT_EQ(damaged, 0);
+  EXPECT_FALSE(GetStringHeapStatus().Exists);
 }
 
 }  // namespace
