@@ -132,11 +132,17 @@ struct tNUVMemberCacheFields {
   int32_t Depth = -1;
 };
 // An entry spans a whole number of data entries, so the cache of a name
-// constant is found by scaling its byte offset in the data area, not dividing it.
-inline constexpr size_t NUVMemberCacheScale =
-    (sizeof(tNUVMemberCacheFields) + sizeof(tNUVVariant) - 1) / sizeof(tNUVVariant);
+// constant is found by scaling its byte offset in the data area, not dividing it:
+// the fewest entries that hold the fields with some padding (never none) and keep
+// the fields' alignment.
+constexpr size_t NUVMemberCacheScaleFor(size_t unit, size_t fields, size_t alignment) {
+  size_t scale = fields / unit + 1;
+  while ((scale * unit) % alignment != 0) ++scale;
+  return scale;
+}
+inline constexpr size_t NUVMemberCacheScale = NUVMemberCacheScaleFor(
+    sizeof(tNUVVariant), sizeof(tNUVMemberCacheFields), alignof(tNUVMemberCacheFields));
 struct tNUVMemberCacheEntry : tNUVMemberCacheFields {
-  static_assert(NUVMemberCacheScale * sizeof(tNUVVariant) > sizeof(tNUVMemberCacheFields));
   char Padding[NUVMemberCacheScale * sizeof(tNUVVariant) - sizeof(tNUVMemberCacheFields)] = {};
 };
 static_assert(sizeof(tNUVMemberCacheEntry) == NUVMemberCacheScale * sizeof(tNUVVariant));
