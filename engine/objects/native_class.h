@@ -90,7 +90,6 @@ public:
   // The new, empty instance object.
   virtual iNUVDispatch2* CreateBaseObject() { return new tNUVCustomObject(3); }
 
-  int32_t Reserved2() override { return NUVEngineKindScriptObject; }
   int32_t CallMember(uint32_t flags, const char16_t* memberName, uint32_t* hint, tNUVVariant* result,
                      int32_t argumentCount, tNUVVariant** arguments, iNUVDispatch2* objThis) override;
   int32_t CreateInstance(uint32_t flags, const char16_t* memberName, uint32_t* hint, iNUVDispatch2** result,

@@ -116,9 +116,8 @@ tDirectLookUp LookUpAndRemember(iNUVDispatch2* object, int32_t kind, const char1
 // Whether a member's value reads and writes as itself, without the property
 // protocol. Only an object can be a property; script objects (instances,
 // dictionaries, the global object, native classes), arrays and code contexts
-// other than properties
-// answer a get or set of themselves with invalid type or invalid object, which
-// the general path takes to mean the value itself.
+// other than properties answer a get or set of themselves with invalid type or
+// invalid object, which the general path takes to mean the value itself.
 inline bool IsPlainObjectMember(iNUVDispatch2* object) {
   const int32_t kind = object->Reserved2();
   if (kind == NUVEngineKindScriptObject || kind == NUVEngineKindArray) return true;

@@ -264,7 +264,8 @@ namespace {
                                                           uint32_t operation, const tNUVVariant* operand) {
   const tNUVVariant& name = *reinterpret_cast<const tNUVVariant*>(
       reinterpret_cast<const char*>(activation.Context->GetData().data()) + ip[3]);
-  const tCachedMember hit = FindCachedPlainMember(Register(activation, ip[2]), name, MemberCacheAt(activation, ip[3]), activation);
+  const tCachedMember hit =
+      FindCachedPlainMember(Register(activation, ip[2]), name, MemberCacheAt(activation, ip[3]), activation);
   if (hit.Owner && ApplyToNumber(operation, hit.Symbol->Value, operand)) {
     if (ip[1] != 0) Register(activation, ip[1]) = hit.Symbol->Value;
     return;
@@ -583,7 +584,8 @@ int32_t InterpreterDetail::RunLoop(const tActivation& activation, int32_t startI
     ip = ExecuteCall(activation, ip);
     NUV_DISPATCH();
   NUV_VM_LABEL(GPD): {
-    const tCachedMember hit = FindCachedPlainMember(NUV_R(ip[2]), NUV_K(ip[3]), MemberCacheAt(activation, ip[3]), activation);
+    const tCachedMember hit =
+        FindCachedPlainMember(NUV_R(ip[2]), NUV_K(ip[3]), MemberCacheAt(activation, ip[3]), activation);
     if (hit.Owner) {
       if (ip[1] != 0) NUV_R(ip[1]) = hit.Symbol->Value;
     } else {
@@ -592,7 +594,8 @@ int32_t InterpreterDetail::RunLoop(const tActivation& activation, int32_t startI
     NUV_NEXT(4);
   }
   NUV_VM_LABEL(SPD): {
-    const tCachedMember hit = FindCachedPlainMember(NUV_R(ip[1]), NUV_K(ip[2]), MemberCacheAt(activation, ip[2]), activation);
+    const tCachedMember hit =
+        FindCachedPlainMember(NUV_R(ip[1]), NUV_K(ip[2]), MemberCacheAt(activation, ip[2]), activation);
     if (hit.Owner) {
       hit.Owner->StoreFoundMember(*hit.Symbol, 0, NUV_R(ip[3]));
     } else {

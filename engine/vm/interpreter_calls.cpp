@@ -183,7 +183,8 @@ bool CallScriptMember(iNUVDispatch2* object, const char16_t* name, tNUVVariantSt
                       tNUVMemberCacheEntry& cache, tNUVVariant* result, const tArgumentList& arguments,
                       iNUVDispatch2* objThis, const tActivation& activation, int32_t& code) {
   tDirectMember found;
-  if (LookUpCachedMember(object, name, body, hint, false, objThis, cache, activation, found) != tDirectLookUp::Found) return false;
+  if (LookUpCachedMember(object, name, body, hint, false, objThis, cache, activation, found) != tDirectLookUp::Found)
+    return false;
   const tNUVVariant& member = found.Symbol->Value;
   if (member.vt != tvtObject || !member.Object.Object) return false;
   if (member.Object.Object->Reserved2() != NUVEngineKindCodeContext) {
@@ -217,7 +218,8 @@ const int32_t* CallCachedFunction(const tActivation& activation, const int32_t* 
   const tNUVVariant& name = *reinterpret_cast<const tNUVVariant*>(
       reinterpret_cast<const char*>(activation.Context->GetData().data()) + ip[3]);
   if (name.vt != tvtString) return nullptr;
-  const tCachedMember hit = ProbeMemberCache(object, kind, name.String, MemberCacheAt(activation, ip[3]), activation.Global);
+  const tCachedMember hit =
+      ProbeMemberCache(object, kind, name.String, MemberCacheAt(activation, ip[3]), activation.Global);
   if (!hit.Owner) return nullptr;
   const tNUVVariant& member = hit.Symbol->Value;
   if (member.vt != tvtObject || !member.Object.Object ||
