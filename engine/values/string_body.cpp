@@ -63,8 +63,6 @@ void FreeLongBuffer(char16_t* buffer) {
 
 int32_t LongBufferCapacity(const char16_t* buffer) { return buffer ? *CapacityWord(buffer) : 0; }
 
-void FreeStringBody(tNUVVariantString* body) { ReturnStringBodyToHeap(body); }
-
 tNUVVariantString* CreateStringBody(const char16_t* text) {
   if (!text || !*text) return nullptr;
   return BodyWithText(text, WideLength(text));

@@ -54,8 +54,9 @@ int32_t LongBufferCapacity(const char16_t* buffer);
 // for the empty string.
 
 inline void AddRefStringBody(tNUVVariantString* body) { if (body) ++body->RefCount; }
-// Returns a body whose last owner let go to the heap.
-void FreeStringBody(tNUVVariantString* body);
+// Returns a body to the heap (frees its long buffer); the caller has checked that
+// this was the last owner. (The heap itself is in string_heap.h.)
+void ReturnStringBodyToHeap(tNUVVariantString* body);
 // Drops one owner; returns the body to the heap when it was the last.
 inline void ReleaseStringBody(tNUVVariantString* body) {
   if (!body) return;
@@ -63,7 +64,7 @@ inline void ReleaseStringBody(tNUVVariantString* body) {
     --body->RefCount;
     return;
   }
-  FreeStringBody(body);
+  ReturnStringBodyToHeap(body);
 }
 
 // Null or empty text gives null.

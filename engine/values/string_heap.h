@@ -19,9 +19,6 @@ constexpr int32_t NUVStringBodiesPerBlock = 4096;
 
 // Pops a body: RefCount 0, no long buffer, Length 0, HeapFlag 1, Hint 0, empty text.
 tNUVVariantString* AllocateStringBody();
-// Returns a body to the heap (frees its long buffer); the caller has checked that
-// this was the last owner.
-void ReturnStringBodyToHeap(tNUVVariantString* body);
 
 // Releases blocks whose bodies are all free.
 void CompactStringHeap();

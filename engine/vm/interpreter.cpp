@@ -175,16 +175,16 @@ inline double RealOf(const tNUVVariant& value) {
   return true;
 }
 
-// Empties slots that hold an object without owning references before the
-// frame's clearing would release them; declared after the frame, it runs first.
-struct tBorrowedSlots {
-  tNUVVariant* First = nullptr;
-  int32_t Count = 0;
-  tBorrowedSlots() = default;
-  tBorrowedSlots(const tBorrowedSlots&) = delete;
-  tBorrowedSlots& operator=(const tBorrowedSlots&) = delete;
-  ~tBorrowedSlots() {
-    for (int32_t i = 0; i < Count; ++i) First[i].vt = tvtVoid;
+// Empties the two reserved slots (proxy and this) when they hold the global
+// object without owning references, before the frame's clearing would release
+// them; declared after the frame, it runs first.
+struct tBorrowedReservedSlots {
+  tNUVVariant* Proxy = nullptr;   // base[-2]; base[-1] follows it
+  tBorrowedReservedSlots() = default;
+  tBorrowedReservedSlots(const tBorrowedReservedSlots&) = delete;
+  tBorrowedReservedSlots& operator=(const tBorrowedReservedSlots&) = delete;
+  ~tBorrowedReservedSlots() {
+    if (Proxy) Proxy[0].vt = Proxy[1].vt = tvtVoid;
   }
 };
 
@@ -212,7 +212,7 @@ void InterpreterDetail::RunWithGlobal(tNUVInterCodeContext* context, iNUVDispatc
   tNUVTracedActivation traced(context, false);
   tFrame frame(locals + reserved + 1 + context->GetFrameRegisterCount());
   tNUVVariant* base = frame.GetSlots() + locals + reserved;
-  tBorrowedSlots borrowedSlots;
+  tBorrowedReservedSlots borrowedSlots;
 
   if (reserved >= 2) {
     // Both slots are void: the values are placed directly, with the references
@@ -224,8 +224,7 @@ void InterpreterDetail::RunWithGlobal(tNUVInterCodeContext* context, iNUVDispatc
       // it, with itself as this: it stands in both slots itself. The engine keeps
       // it while code runs, so the slots hold no references, like the proxy.
       proxySlot.Object.Object = proxySlot.Object.ObjThis = global;
-      borrowedSlots.First = &proxySlot;
-      borrowedSlots.Count = 2;
+      borrowedSlots.Proxy = &proxySlot;
     } else if (thisObject) {
       proxySlot.Object.Object = &proxy;
       proxySlot.Object.ObjThis = nullptr;
